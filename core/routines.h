@@ -1,0 +1,20 @@
+// Small routines shared by the program and the runtime.
+#pragma once
+
+#include <cstdint>
+
+// Fills `length` bytes at `buffer` with zero.
+void ZeroFill(void* buffer, int32_t length);
+
+// `value` truncated toward zero: the low 32 bits of the 64-bit truncated
+// integer. A value with no 64-bit integer part (too large, or not a number)
+// gives 0, as the processor's conversion does.
+int32_t FloatToInt(double value);
+
+// `value` rounded to the nearest integer under the current rounding mode
+// (halves to even), as the processor converts; a value outside 32 bits gives
+// INT32_MIN.
+int32_t NearestInt(double value);
+
+// Suspends the thread for `milliseconds`.
+void WaitMilliseconds(uint32_t milliseconds);

@@ -1,0 +1,33 @@
+#include "core/runtime.h"
+
+#include <cstddef>
+
+#include "core/routines.h"
+#include "draw/context.h"
+
+RuntimeState Runtime;
+
+namespace {
+
+void ScratchBufferSetUp() {
+    Runtime.scratchHeap = HeapCreate(HEAP_NO_SERIALIZE, 4096, 0);
+    Runtime.scratchBuffer = HeapAlloc(Runtime.scratchHeap, HEAP_NO_SERIALIZE, 16);
+}
+
+void ListHeapSetUp() { Runtime.listHeap = HeapCreate(0, 1024, 0); }
+
+}  // namespace
+
+void RuntimeStart() {
+    ZeroFill(&Runtime, static_cast<int32_t>(offsetof(RuntimeState, listHeap)));
+    Runtime.module = GetModuleHandleA(nullptr);
+    Runtime.mainHeap = HeapCreate(0, 4096, 0);
+    ScratchBufferSetUp();
+    ListHeapSetUp();
+    DrawSetUp();
+}
+
+void ProgramEnd(uint32_t exitCode) {
+    HeapDestroy(Runtime.mainHeap);
+    ExitProcess(exitCode);
+}

@@ -1,0 +1,299 @@
+// The software kernel: heaps, modules, files, the clock and the process end.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/host/host.h"
+#include "platform/soft/modules.h"
+#include "platform/soft/soft.h"
+
+namespace {
+
+// Every block carries this header, which links it into its heap's list so that
+// HeapDestroy can release them all. 32 bytes keep the caller's part aligned
+// to 16.
+struct alignas(16) BlockHeader {
+    BlockHeader* prev;
+    BlockHeader* next;
+    size_t size;
+};
+
+struct SoftHeap {
+    BlockHeader* blocks = nullptr;
+    size_t count = 0;
+};
+
+struct SoftFile {
+    int fd;
+};
+
+struct KernelLibraryState {
+    std::vector<SoftHeap*> heaps;
+    std::vector<SoftFile*> files;
+    // How often each built-in module is loaded; a module's handle is the
+    // address of its count.
+    int moduleLoads[16] = {};
+    // The process's own module; its address is the module handle.
+    char processModule = 0;
+};
+
+KernelLibraryState Kernel;
+
+SoftHeap* HeapFromHandle(HANDLE handle) {
+    auto found = std::find(Kernel.heaps.begin(), Kernel.heaps.end(), handle);
+    return found == Kernel.heaps.end() ? nullptr : *found;
+}
+
+BlockHeader* HeaderOf(void* memory) { return static_cast<BlockHeader*>(memory) - 1; }
+
+void Link(SoftHeap* heap, BlockHeader* block) {
+    block->prev = nullptr;
+    block->next = heap->blocks;
+    if (heap->blocks) heap->blocks->prev = block;
+    heap->blocks = block;
+    ++heap->count;
+}
+
+void Unlink(SoftHeap* heap, BlockHeader* block) {
+    if (block->prev) block->prev->next = block->next;
+    else heap->blocks = block->next;
+    if (block->next) block->next->prev = block->prev;
+    --heap->count;
+}
+
+bool SameNameIgnoringCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+HMODULE ModuleHandle(size_t index) { return reinterpret_cast<HMODULE>(&Kernel.moduleLoads[index]); }
+
+// The index of a loaded module, or -1.
+int LoadedModule(HMODULE handle) {
+    for (size_t i = 0; i < kSoftModuleCount; ++i) {
+        if (ModuleHandle(i) == handle && Kernel.moduleLoads[i] > 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int ModuleNamed(const char* name) {
+    for (size_t i = 0; i < kSoftModuleCount; ++i) {
+        if (SameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+SoftFile* FileFromHandle(HANDLE handle) {
+    auto found = std::find(Kernel.files.begin(), Kernel.files.end(), handle);
+    return found == Kernel.files.end() ? nullptr : *found;
+}
+
+}  // namespace
+
+// ---- faults ---------------------------------------------------------------
+
+bool SoftFault(const char* operation, int64_t* result) { return HostFault(operation, result); }
+
+bool SoftFault(const char* operation, const char* argument, int64_t* result) {
+    std::string named = std::string(operation) + " " + argument;
+    for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return HostFault(named.c_str(), result) || HostFault(operation, result);
+}
+
+// ---- heaps ----------------------------------------------------------------
+
+HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
+    int64_t failed;
+    if (SoftFault("HeapCreate", &failed)) return reinterpret_cast<HANDLE>(failed);
+    auto* heap = new SoftHeap;
+    Kernel.heaps.push_back(heap);
+    return heap;
+}
+
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
+    int64_t failed;
+    if (SoftFault("HeapAlloc", &failed)) return reinterpret_cast<LPVOID>(failed);
+    SoftHeap* heap = HeapFromHandle(hHeap);
+    if (!heap || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
+    size_t total = sizeof(BlockHeader) + dwBytes;
+    void* raw = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, total) : std::malloc(total);
+    if (!raw) return nullptr;
+    auto* block = static_cast<BlockHeader*>(raw);
+    block->size = dwBytes;
+    Link(heap, block);
+    return block + 1;
+}
+
+LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
+    int64_t failed;
+    if (SoftFault("HeapReAlloc", &failed)) return reinterpret_cast<LPVOID>(failed);
+    SoftHeap* heap = HeapFromHandle(hHeap);
+    if (!heap || !lpMem || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
+    BlockHeader* old = HeaderOf(lpMem);
+    size_t oldSize = old->size;
+    Unlink(heap, old);
+    auto* block = static_cast<BlockHeader*>(std::realloc(old, sizeof(BlockHeader) + dwBytes));
+    if (!block) {
+        Link(heap, old);  // the old block is untouched when realloc fails
+        return nullptr;
+    }
+    block->size = dwBytes;
+    Link(heap, block);
+    if ((dwFlags & HEAP_ZERO_MEMORY) && dwBytes > oldSize) {
+        std::memset(reinterpret_cast<char*>(block + 1) + oldSize, 0, dwBytes - oldSize);
+    }
+    return block + 1;
+}
+
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD, LPVOID lpMem) {
+    SoftHeap* heap = HeapFromHandle(hHeap);
+    if (!heap) return FALSE;
+    if (!lpMem) return TRUE;
+    BlockHeader* block = HeaderOf(lpMem);
+    Unlink(heap, block);
+    std::free(block);
+    return TRUE;
+}
+
+BOOL WINAPI HeapDestroy(HANDLE hHeap) {
+    SoftHeap* heap = HeapFromHandle(hHeap);
+    if (!heap) return FALSE;
+    while (heap->blocks) {
+        BlockHeader* block = heap->blocks;
+        heap->blocks = block->next;
+        std::free(block);
+    }
+    Kernel.heaps.erase(std::find(Kernel.heaps.begin(), Kernel.heaps.end(), heap));
+    delete heap;
+    return TRUE;
+}
+
+size_t SoftHeapCount() { return Kernel.heaps.size(); }
+
+size_t SoftHeapBlockCount(HANDLE heap) {
+    SoftHeap* found = HeapFromHandle(heap);
+    return found ? found->count : 0;
+}
+
+// ---- modules --------------------------------------------------------------
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+    if (!lpModuleName) return reinterpret_cast<HMODULE>(&Kernel.processModule);
+    int module = ModuleNamed(lpModuleName);
+    return module >= 0 && Kernel.moduleLoads[module] > 0 ? ModuleHandle(module) : nullptr;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+    if (!lpLibFileName) return nullptr;
+    int64_t failed;
+    if (SoftFault("LoadLibraryA", lpLibFileName, &failed)) return reinterpret_cast<HMODULE>(failed);
+    int module = ModuleNamed(lpLibFileName);
+    if (module < 0) return nullptr;
+    ++Kernel.moduleLoads[module];
+    return ModuleHandle(module);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    int module = LoadedModule(hModule);
+    if (module < 0 || !lpProcName) return nullptr;
+    int64_t failed;
+    if (SoftFault("GetProcAddress", lpProcName, &failed)) return reinterpret_cast<FARPROC>(failed);
+    // Entry points are named exactly, case and all, as on Windows.
+    for (const SoftExport* entry = kSoftModules[module].exports; entry->name; ++entry) {
+        if (std::strcmp(entry->name, lpProcName) == 0) return entry->address;
+    }
+    return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+    int module = LoadedModule(hLibModule);
+    if (module < 0) return FALSE;
+    --Kernel.moduleLoads[module];
+    return TRUE;
+}
+
+int SoftModuleLoadCount(const char* name) {
+    int module = ModuleNamed(name);
+    return module >= 0 ? Kernel.moduleLoads[module] : 0;
+}
+
+// ---- clock and process ----------------------------------------------------
+
+void WINAPI Sleep(DWORD dwMilliseconds) { HostSleep(dwMilliseconds); }
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
+    int64_t failed;
+    if (!lpPerformanceCount || SoftFault("QueryPerformanceCounter", &failed)) return FALSE;
+    lpPerformanceCount->QuadPart = HostTicks();
+    return TRUE;
+}
+
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
+    int64_t failed;
+    if (!lpFrequency || SoftFault("QueryPerformanceFrequency", &failed)) return FALSE;
+    lpFrequency->QuadPart = HostTicksPerSecond();
+    return TRUE;
+}
+
+void WINAPI ExitProcess(UINT uExitCode) { HostExit(uExitCode); }
+
+// ---- files ----------------------------------------------------------------
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                          DWORD dwCreationDisposition, DWORD, HANDLE) {
+    int64_t failed;
+    if (SoftFault("CreateFileA", &failed)) return reinterpret_cast<HANDLE>(failed);
+    // Only what the runtime asks for: a new or emptied file, for writing.
+    if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_ALWAYS) {
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(lpFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    auto* file = new SoftFile{fd};
+    Kernel.files.push_back(file);
+    return file;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+                      LPOVERLAPPED) {
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+    SoftFile* file = FileFromHandle(hFile);
+    if (!file || (!lpBuffer && nNumberOfBytesToWrite)) return FALSE;
+    int64_t failed;
+    if (SoftFault("WriteFile", &failed)) return static_cast<BOOL>(failed);
+    const char* data = static_cast<const char*>(lpBuffer);
+    DWORD written = 0;
+    while (written < nNumberOfBytesToWrite) {
+        ssize_t n = write(file->fd, data + written, nNumberOfBytesToWrite - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = written;
+            return FALSE;
+        }
+        written += static_cast<DWORD>(n);
+    }
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = written;
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+    SoftFile* file = FileFromHandle(hObject);
+    if (!file) return FALSE;
+    Kernel.files.erase(std::find(Kernel.files.begin(), Kernel.files.end(), file));
+    int closed = close(file->fd);
+    delete file;
+    int64_t failed;
+    if (SoftFault("CloseHandle", &failed)) return static_cast<BOOL>(failed);
+    return closed == 0;
+}

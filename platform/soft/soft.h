@@ -1,0 +1,41 @@
+// What the software layer offers beyond the Win32 subset: the means for tools,
+// tests and the layer's other libraries to make and inspect its objects. The
+// runtime never includes this file.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/soft/win32_soft.h"
+
+// ---- kernel ---------------------------------------------------------------
+
+// Live heaps, and the blocks a heap holds.
+size_t SoftHeapCount();
+size_t SoftHeapBlockCount(HANDLE heap);
+
+// How many times a built-in module is loaded now (0: not loaded).
+int SoftModuleLoadCount(const char* name);
+
+// True when the named operation is to fail now; *result is what it returns.
+// Operations with an argument that picks a target (a module, an entry point)
+// also ask under "Operation ARGUMENT", so a test can fail just that one.
+bool SoftFault(const char* operation, int64_t* result);
+bool SoftFault(const char* operation, const char* argument, int64_t* result);
+
+// ---- gdi ------------------------------------------------------------------
+
+#define OBJ_PEN 1
+#define OBJ_BRUSH 2
+
+// A device context over 32-bit X8R8G8B8 memory: `width` x `height` pixels,
+// `pitch` bytes from one row to the next. DeleteDC ends it; the memory stays
+// the caller's.
+HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch);
+
+// The pen or brush selected into a device context, as on Windows.
+HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);
+
+// Pens and brushes that exist now, stock objects not counted.
+int SoftGdiObjectCount();
+// Device contexts that exist now.
+int SoftGdiDcCount();
