@@ -2,13 +2,13 @@
 // in memory. The smallest complete host.
 #include "platform/host/headless.h"
 
-#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 struct Fault {
-    const char* operation;
+    std::string operation;
     int callsToSkip;
     int64_t result;
     int timesLeft;  // -1: never runs out
@@ -41,7 +41,7 @@ bool HostFault(const char* operation, int64_t* result) {
     // Every armed fault of this operation counts the call; the first one due fires.
     bool fired = false;
     for (auto it = HeadlessHost.faults.begin(); it != HeadlessHost.faults.end();) {
-        if (std::strcmp(it->operation, operation) != 0) {
+        if (it->operation != operation) {
             ++it;
         } else if (it->callsToSkip > 0) {
             --it->callsToSkip;

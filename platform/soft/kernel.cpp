@@ -44,7 +44,9 @@ struct KernelLibraryState {
     char processModule = 0;
 };
 
-KernelLibraryState Kernel;
+// Heaps and files live until the process ends, so the record is never
+// destroyed: what is still allocated at exit stays reachable from it.
+KernelLibraryState& Kernel = *new KernelLibraryState;
 
 SoftHeap* HeapFromHandle(HANDLE handle) {
     auto found = std::find(Kernel.heaps.begin(), Kernel.heaps.end(), handle);
@@ -106,8 +108,13 @@ SoftFile* FileFromHandle(HANDLE handle) {
 bool SoftFault(const char* operation, int64_t* result) { return HostFault(operation, result); }
 
 bool SoftFault(const char* operation, const char* argument, int64_t* result) {
-    std::string named = std::string(operation) + " " + argument;
-    for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    // Module and entry names are matched as the operation matches them: module
+    // names without regard to case, entry names exactly.
+    std::string named = std::string(operation) + " ";
+    bool anyCase = std::strcmp(operation, "LoadLibraryA") == 0;
+    for (const char* c = argument; *c; ++c) {
+        named += anyCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+    }
     return HostFault(named.c_str(), result) || HostFault(operation, result);
 }
 

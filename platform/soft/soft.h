@@ -17,8 +17,9 @@ size_t SoftHeapBlockCount(HANDLE heap);
 int SoftModuleLoadCount(const char* name);
 
 // True when the named operation is to fail now; *result is what it returns.
-// Operations with an argument that picks a target (a module, an entry point)
-// also ask under "Operation ARGUMENT", so a test can fail just that one.
+// Operations with an argument that picks a target also ask under
+// "Operation argument", so a test can fail just that one: "LoadLibraryA
+// DDRAW.DLL" (module names in capitals), "GetProcAddress DirectDrawCreateEx".
 bool SoftFault(const char* operation, int64_t* result);
 bool SoftFault(const char* operation, const char* argument, int64_t* result);
 

@@ -1,0 +1,25 @@
+#include "support/fixture.h"
+
+#include "core/runtime.h"
+#include "platform/host/headless.h"
+#include "platform/soft/soft.h"
+
+void RuntimeTest::SetUp() {
+    HeadlessReset();
+    RuntimeStart();
+}
+
+void RuntimeTest::TearDown() { HeadlessReset(); }
+
+TestSurface::TestSurface(int width, int height, uint32_t fill)
+    : width(width), height(height), pixels(size_t(width) * height, fill) {
+    dc = SoftSurfaceDcCreate(pixels.data(), width, height, width * 4);
+}
+
+TestSurface::~TestSurface() { DeleteDC(dc); }
+
+int TestSurface::CountNot(uint32_t background) const {
+    int count = 0;
+    for (uint32_t p : pixels) count += p != background;
+    return count;
+}

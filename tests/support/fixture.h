@@ -1,0 +1,34 @@
+// What most tests start from: a fresh runtime on the headless host.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32.h"
+
+// Starts the runtime afresh and forgets every armed fault, before and after
+// each test.
+class RuntimeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// 32-bit pixel memory with a device context of the software GDI over it.
+struct TestSurface {
+    TestSurface(int width, int height, uint32_t fill = 0);
+    ~TestSurface();
+    TestSurface(const TestSurface&) = delete;
+    TestSurface& operator=(const TestSurface&) = delete;
+
+    uint32_t& At(int x, int y) { return pixels[size_t(y) * width + x]; }
+    // Pixels that differ from `background`.
+    int CountNot(uint32_t background) const;
+
+    int width;
+    int height;
+    std::vector<uint32_t> pixels;
+    HDC dc;
+};
