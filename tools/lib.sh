@@ -16,7 +16,7 @@ ensure_packages() {
 }
 
 # What building and testing need on Debian 12.
-BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev libgmock-dev libsdl2-dev g++-mingw-w64-i686 python3 python3-pil)
+BUILD_PACKAGES=(cmake make g++ pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev g++-mingw-w64-i686 python3 python3-pil)
 
 build_preset() {
     local preset=$1

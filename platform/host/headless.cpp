@@ -40,24 +40,19 @@ bool HostFault(const char* operation, int64_t* result) {
     if (HeadlessHost.faults.empty()) return false;
     // Every armed fault of this operation counts the call; the first one due fires.
     bool fired = false;
-    for (auto it = HeadlessHost.faults.begin(); it != HeadlessHost.faults.end();) {
-        if (it->operation != operation) {
-            ++it;
-        } else if (it->callsToSkip > 0) {
+    for (auto it = HeadlessHost.faults.begin(); it != HeadlessHost.faults.end(); ++it) {
+        if (it->operation != operation) continue;
+        if (it->callsToSkip > 0) {
             --it->callsToSkip;
-            ++it;
-        } else if (fired) {
-            ++it;
-        } else {
-            fired = true;
-            *result = it->result;
-            if (it->timesLeft > 0 && --it->timesLeft == 0) {
-                it = HeadlessHost.faults.erase(it);
-            } else {
-                ++it;
-            }
+            continue;
         }
+        if (fired) continue;
+        fired = true;
+        *result = it->result;
+        if (it->timesLeft > 0) --it->timesLeft;
     }
+    // Spent faults go once the walk is over.
+    std::erase_if(HeadlessHost.faults, [](const Fault& fault) { return fault.timesLeft == 0; });
     return fired;
 }
 
