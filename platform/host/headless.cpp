@@ -1,9 +1,12 @@
-// The headless host: a virtual clock, a fixed desktop and fault injection, all
-// in memory. The smallest complete host.
+// The headless host: a virtual clock, desktops, a display whose frames are
+// kept in memory, scripted events and fault injection. The smallest complete
+// host.
 #include "platform/host/headless.h"
 
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -14,15 +17,57 @@ struct Fault {
     int timesLeft;  // -1: never runs out
 };
 
+struct ScriptedEvent {
+    int frame;
+    HostEvent event;
+};
+
+HostDesktop PrimaryDesktop(HostDesktopMode mode) {
+    HostDesktop desktop = {};
+    std::strcpy(desktop.name, "\\\\.\\DISPLAY1");
+    desktop.attached = true;
+    desktop.primary = true;
+    desktop.modeReadable = true;
+    desktop.mode = mode;
+    return desktop;
+}
+
+HeadlessDisplayState ClosedDisplay() {
+    HeadlessDisplayState display = {};
+    display.cursorVisible = true;
+    for (int i = 0; i < 256; ++i) {
+        for (int channel = 0; channel < 3; ++channel) display.gamma[channel * 256 + i] = uint16_t(i * 257);
+    }
+    return display;
+}
+
 struct HeadlessHostState {
     int64_t ticks = 0;
-    HostDesktopMode desktop = {1024, 768, 32, 60};
+    std::vector<HostDesktop> desktops = {PrimaryDesktop({1024, 768, 32, 60})};
+    HeadlessDisplayState display = ClosedDisplay();
+    bool keepPixels = false;
+    std::vector<HeadlessFrame> frames;
+    std::deque<ScriptedEvent> script;  // in order of frame, then of scripting
     std::vector<Fault> faults;
 };
 
 HeadlessHostState HeadlessHost;
 
+HostDesktopMode PrimaryMode() {
+    for (const HostDesktop& desktop : HeadlessHost.desktops) {
+        if (desktop.primary) return desktop.mode;
+    }
+    return HeadlessHost.desktops.empty() ? HostDesktopMode{0, 0, 0, 0} : HeadlessHost.desktops[0].mode;
+}
+
+int RefreshRate() {
+    int refresh = PrimaryMode().refresh;
+    return refresh > 1 ? refresh : 60;
+}
+
 }  // namespace
+
+// ---- clock and process ----------------------------------------------------
 
 int64_t HostTicks() { return HeadlessHost.ticks; }
 
@@ -34,7 +79,112 @@ void HostSleep(uint32_t milliseconds) {
 
 void HostExit(uint32_t code) { throw HeadlessExit{code}; }
 
-HostDesktopMode HostPrimaryDesktop() { return HeadlessHost.desktop; }
+// ---- desktops -------------------------------------------------------------
+
+int HostDesktopCount() { return static_cast<int>(HeadlessHost.desktops.size()); }
+
+HostDesktop HostDesktopAt(int index) {
+    if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
+    return HeadlessHost.desktops[size_t(index)];
+}
+
+HostDesktopMode HostPrimaryDesktop() { return PrimaryMode(); }
+
+void HeadlessSetDesktop(HostDesktopMode mode) { HeadlessHost.desktops = {PrimaryDesktop(mode)}; }
+
+void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops) { HeadlessHost.desktops = desktops; }
+
+// ---- the display ----------------------------------------------------------
+
+bool HostDisplayOpen(int width, int height, int depth) {
+    if (width <= 0 || height <= 0) return false;
+    HeadlessDisplayState& display = HeadlessHost.display;
+    display.open = true;
+    display.width = width;
+    display.height = height;
+    display.depth = depth;
+    ++display.opens;
+    return true;
+}
+
+void HostDisplayClose() { HeadlessHost.display.open = false; }
+
+uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch) {
+    uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + int64_t{y} * pitch;
+        for (int i = 0; i < width * 4; ++i) hash = (hash ^ row[i]) * 1099511628211ull;
+    }
+    return hash;
+}
+
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch) {
+    HeadlessFrame frame = {width, height, HeadlessHash(pixels, width, height, pitch), {}, HeadlessHost.ticks};
+    if (HeadlessHost.keepPixels) {
+        frame.pixels.resize(size_t(width) * height);
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(&frame.pixels[size_t(y) * width], pixels + int64_t{y} * pitch, size_t(width) * 4);
+        }
+    }
+    HeadlessHost.frames.push_back(std::move(frame));
+}
+
+int64_t HeadlessRefreshTicks() { return kHeadlessTicksPerSecond / RefreshRate(); }
+
+// The vertical blank comes at every whole refresh interval of the clock.
+void HostDisplayWaitForVerticalBlank() {
+    int64_t interval = HeadlessRefreshTicks();
+    HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
+}
+
+// The beam sweeps the mode's lines and then a blank of a twentieth as many
+// lines, once per refresh interval.
+int HostDisplayScanLine() {
+    int64_t interval = HeadlessRefreshTicks();
+    int lines = HeadlessHost.display.open ? HeadlessHost.display.height : PrimaryMode().height;
+    int64_t total = lines + lines / 20 + 1;
+    int64_t line = (HeadlessHost.ticks % interval) * total / interval;
+    return line < lines ? static_cast<int>(line) : -1;
+}
+
+int HostDisplayRefreshRate() { return RefreshRate(); }
+
+bool HostGammaRead(uint16_t ramp[768]) {
+    std::memcpy(ramp, HeadlessHost.display.gamma, sizeof(HeadlessHost.display.gamma));
+    return true;
+}
+
+bool HostGammaWrite(const uint16_t ramp[768]) {
+    std::memcpy(HeadlessHost.display.gamma, ramp, sizeof(HeadlessHost.display.gamma));
+    return true;
+}
+
+void HostCursorShow(bool visible) { HeadlessHost.display.cursorVisible = visible; }
+
+void HeadlessKeepPixels(bool keep) { HeadlessHost.keepPixels = keep; }
+
+const std::vector<HeadlessFrame>& HeadlessFrames() { return HeadlessHost.frames; }
+
+const HeadlessDisplayState& HeadlessDisplay() { return HeadlessHost.display; }
+
+// ---- events ---------------------------------------------------------------
+
+void HeadlessScript(int frame, HostEvent event) {
+    auto later = std::upper_bound(HeadlessHost.script.begin(), HeadlessHost.script.end(), frame,
+                                  [](int f, const ScriptedEvent& scripted) { return f < scripted.frame; });
+    HeadlessHost.script.insert(later, ScriptedEvent{frame, event});
+}
+
+bool HostNextEvent(HostEvent* event) {
+    if (HeadlessHost.script.empty()) return false;
+    const ScriptedEvent& next = HeadlessHost.script.front();
+    if (next.frame > static_cast<int>(HeadlessHost.frames.size())) return false;
+    *event = next.event;
+    HeadlessHost.script.pop_front();
+    return true;
+}
+
+// ---- faults ---------------------------------------------------------------
 
 bool HostFault(const char* operation, int64_t* result) {
     if (HeadlessHost.faults.empty()) return false;
@@ -56,8 +206,6 @@ bool HostFault(const char* operation, int64_t* result) {
     return fired;
 }
 
-void HeadlessSetDesktop(HostDesktopMode mode) { HeadlessHost.desktop = mode; }
-
 void HeadlessFailOn(const char* operation, int nth, int64_t result, int times) {
     HeadlessHost.faults.push_back({operation, nth > 1 ? nth - 1 : 0, result, times});
 }
@@ -65,6 +213,7 @@ void HeadlessFailOn(const char* operation, int nth, int64_t result, int times) {
 int HeadlessFaultsPending() { return static_cast<int>(HeadlessHost.faults.size()); }
 
 void HeadlessReset() {
-    HeadlessHost.faults.clear();
-    HeadlessHost.desktop = {1024, 768, 32, 60};
+    int64_t ticks = HeadlessHost.ticks;
+    HeadlessHost = HeadlessHostState{};
+    HeadlessHost.ticks = ticks;
 }

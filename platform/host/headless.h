@@ -1,8 +1,10 @@
 // The headless host's own controls, for tests and benchmarks: the virtual
-// clock, the desktop it reports, fault injection and the end of the program.
+// clock, the desktops it reports, the frames presented, scripted events,
+// fault injection and the end of the program.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/host/host.h"
 
@@ -12,15 +14,58 @@ struct HeadlessExit {
     uint32_t code;
 };
 
-// The virtual clock runs at this many ticks per second; only Sleep moves it.
+// The virtual clock runs at this many ticks per second; only sleeping and
+// waiting for the vertical blank move it.
 constexpr int64_t kHeadlessTicksPerSecond = 10'000'000;
 
+// ---- desktops -------------------------------------------------------------
+
+// One primary desktop of this mode, named "\\.\DISPLAY1".
 void HeadlessSetDesktop(HostDesktopMode mode);
+// Any list of display devices, in enumeration order.
+void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops);
+
+// ---- the display ----------------------------------------------------------
+
+struct HeadlessFrame {
+    int width;
+    int height;
+    uint64_t hash;                 // HeadlessHash of the pixels
+    std::vector<uint32_t> pixels;  // kept only while HeadlessKeepPixels is on
+    int64_t ticks;                 // the clock when it was presented
+};
+
+struct HeadlessDisplayState {
+    bool open;
+    int width;
+    int height;
+    int depth;
+    int opens;  // how often the display was taken
+    bool cursorVisible;
+    uint16_t gamma[768];
+};
+
+// FNV-1a over the rows' pixels, padding left out.
+uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch);
+void HeadlessKeepPixels(bool keep);
+const std::vector<HeadlessFrame>& HeadlessFrames();
+const HeadlessDisplayState& HeadlessDisplay();
+// The refresh interval in ticks of the open mode (of the primary desktop).
+int64_t HeadlessRefreshTicks();
+
+// ---- events ---------------------------------------------------------------
+
+// Delivers `event` once `frame` frames have been presented (0: at once).
+void HeadlessScript(int frame, HostEvent event);
+
+// ---- faults ---------------------------------------------------------------
 
 // Makes `operation` fail on its nth call from now (1: the next call) with
 // `result`, and on the `times` - 1 calls after that too (times -1: for ever).
 void HeadlessFailOn(const char* operation, int nth, int64_t result, int times = 1);
 // Faults armed and not yet spent.
 int HeadlessFaultsPending();
-// Forgets every fault and puts the desktop back to 1024 x 768 x 32 at 60 Hz.
+
+// Forgets faults, frames and scripted events, closes the display and puts
+// back one desktop of 1024 x 768 x 32 at 60 Hz. The clock runs on.
 void HeadlessReset();

@@ -5,7 +5,10 @@
 // A host must provide:
 //   - a clock: a tick counter and its rate, and a sleep that moves it on;
 //   - the end of the process;
-//   - the primary desktop's mode, for the display's device context;
+//   - the desktops and their current modes;
+//   - the exclusive display: a mode of a given size, frames presented to it,
+//     its vertical blank and scan line, its gamma ramp, the cursor;
+//   - events: focus lost and gained, the close request, keys and the mouse;
 //   - fault injection: whether a named platform operation is to fail now.
 #pragma once
 
@@ -18,6 +21,16 @@ struct HostDesktopMode {
     int refresh;
 };
 
+struct HostDesktop {
+    char name[32];  // the device name, as "\\.\DISPLAY1"
+    bool attached;  // part of the desktop
+    bool primary;
+    bool modeReadable;  // whether its current mode can be read
+    HostDesktopMode mode;
+};
+
+// ---- clock and process ----------------------------------------------------
+
 // Performance-counter ticks since the host started, and ticks per second.
 int64_t HostTicks();
 int64_t HostTicksPerSecond();
@@ -26,7 +39,59 @@ void HostSleep(uint32_t milliseconds);
 // Ends the process (or, headless, the program under test) with this code.
 [[noreturn]] void HostExit(uint32_t code);
 
+// ---- desktops -------------------------------------------------------------
+
+// The display devices in the system's order; the primary one need not be first.
+int HostDesktopCount();
+HostDesktop HostDesktopAt(int index);
+// The primary desktop's current mode.
 HostDesktopMode HostPrimaryDesktop();
+
+// ---- the exclusive display ------------------------------------------------
+
+// Takes the primary display for a mode of this size and depth (32 bits per
+// pixel is what the software layer draws); false when it cannot.
+bool HostDisplayOpen(int width, int height, int depth);
+// Gives the display back to the desktop.
+void HostDisplayClose();
+// Shows a frame of 32-bit X8R8G8B8 pixels at the open mode's size.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch);
+// Returns at the display's next vertical blank.
+void HostDisplayWaitForVerticalBlank();
+// The line the display is scanning now, or -1 during the vertical blank.
+int HostDisplayScanLine();
+// The open mode's refresh rate in hertz.
+int HostDisplayRefreshRate();
+// The gamma ramp: 256 red, 256 green, then 256 blue entries.
+bool HostGammaRead(uint16_t ramp[768]);
+bool HostGammaWrite(const uint16_t ramp[768]);
+
+void HostCursorShow(bool visible);
+
+// ---- events ---------------------------------------------------------------
+
+enum class HostEventType {
+    FocusLost,
+    FocusGained,
+    Close,
+    KeyDown,      // code: the keyboard scan code (as DirectInput numbers keys)
+    KeyUp,        // likewise
+    MouseMove,    // x, y: relative counts
+    MouseButton,  // code: button 1-3; x: 1 down, 0 up
+    MouseWheel,   // code: wheel counts, 120 a notch
+};
+
+struct HostEvent {
+    HostEventType type;
+    int32_t code;
+    int32_t x;
+    int32_t y;
+};
+
+// The next event that has arrived, if any.
+bool HostNextEvent(HostEvent* event);
+
+// ---- faults ---------------------------------------------------------------
 
 // True when the named operation is to fail on this call; *result is then the
 // value the operation returns. Every fallible software operation asks first.

@@ -40,3 +40,17 @@ HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);
 int SoftGdiObjectCount();
 // Device contexts that exist now.
 int SoftGdiDcCount();
+
+// ---- between the layer's libraries ----------------------------------------
+
+// Drains the host's events into the layer: focus changes become WM_ACTIVATE
+// (sent at once) and lose or allow the display's surfaces, the close request
+// becomes WM_CLOSE, keys become key messages. PeekMessageA runs it.
+void SoftPumpHostEvents();
+
+// The exclusive display loses the focus (every surface is lost, the host's
+// display is given back) or gets it again (surfaces can be restored).
+void SoftDisplayFocus(bool active);
+
+// The window that has the focus, or null.
+HWND SoftActiveWindow();

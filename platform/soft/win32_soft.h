@@ -22,10 +22,13 @@ typedef uint32_t ULONG;
 typedef unsigned int UINT;
 typedef int INT;
 typedef int64_t LONGLONG;
+typedef short SHORT;
+typedef char CHAR;
 typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t UINT_PTR;
 typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
 typedef size_t SIZE_T;
 typedef DWORD COLORREF;
 typedef LONG HRESULT;
@@ -48,10 +51,32 @@ SOFT_DECLARE_HANDLE(HDC);
 SOFT_DECLARE_HANDLE(HPEN);
 SOFT_DECLARE_HANDLE(HBRUSH);
 SOFT_DECLARE_HANDLE(HINSTANCE);
+SOFT_DECLARE_HANDLE(HICON);
+SOFT_DECLARE_HANDLE(HMENU);
 #undef SOFT_DECLARE_HANDLE
 typedef HINSTANCE HMODULE;
 typedef void* HANDLE;
 typedef void* HGDIOBJ;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT;
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+
+typedef HICON HCURSOR;
+typedef WORD ATOM;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef LONG* LPLONG;
+typedef RECT* LPRECT;
 
 typedef INT_PTR (*FARPROC)();
 
@@ -63,12 +88,6 @@ typedef union _LARGE_INTEGER {
     LONGLONG QuadPart;
 } LARGE_INTEGER;
 
-typedef struct tagRECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-} RECT;
 
 struct _SECURITY_ATTRIBUTES;
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
@@ -76,6 +95,10 @@ struct _OVERLAPPED;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 struct _devicemodeA;
 typedef struct _devicemodeA DEVMODEA;
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 
 // ---- kernel ---------------------------------------------------------------
 
@@ -103,6 +126,12 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
+
+#define THREAD_PRIORITY_HIGHEST 2
+
+HANDLE WINAPI GetCurrentThread();
+int WINAPI GetThreadPriority(HANDLE hThread);
+BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority);
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
@@ -147,7 +176,410 @@ HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR pwszDevice, LPCSTR pszPort, const
 BOOL WINAPI DeleteDC(HDC hdc);
 int WINAPI GetDeviceCaps(HDC hdc, int index);
 
+
 // ---- user -----------------------------------------------------------------
 
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagWNDCLASSEXA {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+    HICON hIconSm;
+} WNDCLASSEXA;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef struct _DISPLAY_DEVICEA {
+    DWORD cb;
+    CHAR DeviceName[32];
+    CHAR DeviceString[128];
+    DWORD StateFlags;
+    CHAR DeviceID[128];
+    CHAR DeviceKey[128];
+} DISPLAY_DEVICEA, *PDISPLAY_DEVICEA;
+
+// The display fields of DEVMODEA, laid out as on Windows (156 bytes).
+typedef struct _devicemodeA {
+    BYTE dmDeviceName[32];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    struct {
+        LONG x;
+        LONG y;
+    } dmPosition;
+    DWORD dmDisplayOrientation;
+    DWORD dmDisplayFixedOutput;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    BYTE dmFormName[32];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+} DEVMODEA, *LPDEVMODEA;
+
+#define WM_ACTIVATE 0x0006
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_ERASEBKGND 0x0014
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define VK_TAB 0x09
+#define VK_MENU 0x12
+#define CS_DBLCLKS 0x0008
+#define WS_POPUP 0x80000000
+#define SW_HIDE 0
+#define SW_SHOWMAXIMIZED 3
+#define PM_REMOVE 0x0001
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define ENUM_CURRENT_SETTINGS ((DWORD)-1)
+#define DISPLAY_DEVICE_ATTACHED_TO_DESKTOP 0x00000001
+#define DISPLAY_DEVICE_PRIMARY_DEVICE 0x00000004
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx);
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                            LPVOID lpParam);
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+BOOL WINAPI TranslateMessage(const MSG* lpMsg);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
+int WINAPI ShowCursor(BOOL bShow);
+BOOL WINAPI ClipCursor(const RECT* lpRect);
+int WINAPI GetSystemMetrics(int nIndex);
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 HDC WINAPI GetDC(HWND hWnd);
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
+BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA* lpDevMode);
+// EnumDisplayDevicesA is reached through LoadLibraryA("User32.DLL") and
+// GetProcAddress, as the runtime asks for it.
+
+// ---- winmm ----------------------------------------------------------------
+
+typedef UINT MMRESULT;
+#define TIMERR_NOERROR 0
+#define TIMERR_NOCANDO 97
+
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod);
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod);
+
+// ---- COM ------------------------------------------------------------------
+
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID;
+typedef GUID IID;
+typedef const IID& REFIID;
+typedef const GUID& REFGUID;
+
+#define S_OK ((HRESULT)0)
+#define E_NOINTERFACE ((HRESULT)0x80004002)
+#define E_POINTER ((HRESULT)0x80004003)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+// A COM interface is an abstract class with the methods the runtime calls,
+// under their Windows names and argument orders.
+struct IUnknown {
+    virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    ~IUnknown() = default;
+};
+
+// ---- ddraw ----------------------------------------------------------------
+
+typedef struct _DDCOLORKEY {
+    DWORD dwColorSpaceLowValue;
+    DWORD dwColorSpaceHighValue;
+} DDCOLORKEY, *LPDDCOLORKEY;
+
+typedef struct _DDSCAPS2 {
+    DWORD dwCaps;
+    DWORD dwCaps2;
+    DWORD dwCaps3;
+    union {
+        DWORD dwCaps4;
+        DWORD dwVolumeDepth;
+    };
+} DDSCAPS2, *LPDDSCAPS2;
+
+typedef struct _DDPIXELFORMAT {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwFourCC;
+    union {
+        DWORD dwRGBBitCount;
+    };
+    union {
+        DWORD dwRBitMask;
+    };
+    union {
+        DWORD dwGBitMask;
+    };
+    union {
+        DWORD dwBBitMask;
+    };
+    union {
+        DWORD dwRGBAlphaBitMask;
+    };
+} DDPIXELFORMAT, *LPDDPIXELFORMAT;
+
+typedef struct _DDSURFACEDESC2 {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwHeight;
+    DWORD dwWidth;
+    union {
+        LONG lPitch;
+        DWORD dwLinearSize;
+    };
+    union {
+        DWORD dwBackBufferCount;
+        DWORD dwDepth;
+    };
+    union {
+        DWORD dwMipMapCount;
+        DWORD dwRefreshRate;
+        DWORD dwSrcVBHandle;
+    };
+    DWORD dwAlphaBitDepth;
+    DWORD dwReserved;
+    LPVOID lpSurface;
+    union {
+        DDCOLORKEY ddckCKDestOverlay;
+        DWORD dwEmptyFaceColor;
+    };
+    DDCOLORKEY ddckCKDestBlt;
+    DDCOLORKEY ddckCKSrcOverlay;
+    DDCOLORKEY ddckCKSrcBlt;
+    union {
+        DDPIXELFORMAT ddpfPixelFormat;
+        DWORD dwFVF;
+    };
+    DDSCAPS2 ddsCaps;
+    DWORD dwTextureStage;
+} DDSURFACEDESC2, *LPDDSURFACEDESC2;
+
+struct IDirectDrawSurface7;
+typedef struct _DDBLTFX {
+    DWORD dwSize;
+    DWORD dwDDFX;
+    DWORD dwROP;
+    DWORD dwDDROP;
+    DWORD dwRotationAngle;
+    DWORD dwZBufferOpCode;
+    DWORD dwZBufferLow;
+    DWORD dwZBufferHigh;
+    DWORD dwZBufferBaseDest;
+    DWORD dwZDestConstBitDepth;
+    union {
+        DWORD dwZDestConst;
+        IDirectDrawSurface7* lpDDSZBufferDest;
+    };
+    DWORD dwZSrcConstBitDepth;
+    union {
+        DWORD dwZSrcConst;
+        IDirectDrawSurface7* lpDDSZBufferSrc;
+    };
+    DWORD dwAlphaEdgeBlendBitDepth;
+    DWORD dwAlphaEdgeBlend;
+    DWORD dwReserved;
+    DWORD dwAlphaDestConstBitDepth;
+    union {
+        DWORD dwAlphaDestConst;
+        IDirectDrawSurface7* lpDDSAlphaDest;
+    };
+    DWORD dwAlphaSrcConstBitDepth;
+    union {
+        DWORD dwAlphaSrcConst;
+        IDirectDrawSurface7* lpDDSAlphaSrc;
+    };
+    union {
+        DWORD dwFillColor;
+        DWORD dwFillDepth;
+        DWORD dwFillPixel;
+        IDirectDrawSurface7* lpDDSPattern;
+    };
+    DDCOLORKEY ddckDestColorkey;
+    DDCOLORKEY ddckSrcColorkey;
+} DDBLTFX, *LPDDBLTFX;
+
+typedef struct _DDGAMMARAMP {
+    WORD red[256];
+    WORD green[256];
+    WORD blue[256];
+} DDGAMMARAMP, *LPDDGAMMARAMP;
+
+#define DD_OK S_OK
+#define DDERR_GENERIC ((HRESULT)0x80004005)
+#define DDERR_INVALIDPARAMS ((HRESULT)0x80070057)
+#define DDERR_OUTOFMEMORY ((HRESULT)0x8007000E)
+#define DDERR_INVALIDOBJECT ((HRESULT)0x88760082)
+#define DDERR_INVALIDPIXELFORMAT ((HRESULT)0x88760091)
+#define DDERR_NOEXCLUSIVEMODE ((HRESULT)0x887600E1)
+#define DDERR_NOTFOUND ((HRESULT)0x887600FF)
+#define DDERR_NOTLOCKED ((HRESULT)0x88760248)
+#define DDERR_NOPALETTEATTACHED ((HRESULT)0x8876024D)
+#define DDERR_NOTFLIPPABLE ((HRESULT)0x88760246)
+#define DDERR_SURFACEBUSY ((HRESULT)0x887601AE)
+#define DDERR_SURFACELOST ((HRESULT)0x887601C2)
+#define DDERR_UNSUPPORTED ((HRESULT)0x80004001)
+#define DDERR_UNSUPPORTEDMODE ((HRESULT)0x8876024E)
+#define DDERR_VERTICALBLANKINPROGRESS ((HRESULT)0x88760219)
+#define DDERR_WRONGMODE ((HRESULT)0x8876024B)
+#define DDERR_DCALREADYCREATED ((HRESULT)0x8876026C)
+#define DDERR_NODC ((HRESULT)0x887600DF)
+#define DDERR_EXCLUSIVEMODEALREADYSET ((HRESULT)0x88760245)
+#define DDERR_NOCOLORKEY ((HRESULT)0x887600D7)
+
+#define DDSCL_FULLSCREEN 0x00000001
+#define DDSCL_NORMAL 0x00000008
+#define DDSCL_EXCLUSIVE 0x00000010
+
+#define DDSD_CAPS 0x00000001
+#define DDSD_HEIGHT 0x00000002
+#define DDSD_WIDTH 0x00000004
+#define DDSD_PITCH 0x00000008
+#define DDSD_BACKBUFFERCOUNT 0x00000020
+#define DDSD_LPSURFACE 0x00000800
+#define DDSD_PIXELFORMAT 0x00001000
+
+#define DDSCAPS_BACKBUFFER 0x00000004
+#define DDSCAPS_COMPLEX 0x00000008
+#define DDSCAPS_FLIP 0x00000010
+#define DDSCAPS_FRONTBUFFER 0x00000020
+#define DDSCAPS_OFFSCREENPLAIN 0x00000040
+#define DDSCAPS_PRIMARYSURFACE 0x00000200
+#define DDSCAPS_SYSTEMMEMORY 0x00000800
+#define DDSCAPS_TEXTURE 0x00001000
+#define DDSCAPS_3DDEVICE 0x00002000
+#define DDSCAPS_VIDEOMEMORY 0x00004000
+
+#define DDPF_ALPHAPIXELS 0x00000001
+#define DDPF_RGB 0x00000040
+
+#define DDFLIP_WAIT 0x00000001
+#define DDFLIP_NOVSYNC 0x00000008
+#define DDBLT_COLORFILL 0x00000400
+#define DDBLT_WAIT 0x01000000
+#define DDBLTFAST_NOCOLORKEY 0x00000000
+#define DDBLTFAST_WAIT 0x00000010
+#define DDLOCK_WAIT 0x00000001
+#define DDCKEY_SRCBLT 0x00000008
+
+struct IDirectDrawPalette : IUnknown {
+protected:
+    ~IDirectDrawPalette() = default;
+};
+typedef IDirectDrawPalette* LPDIRECTDRAWPALETTE;
+
+struct IDirectDrawGammaControl : IUnknown {
+    virtual HRESULT GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) = 0;
+    virtual HRESULT SetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) = 0;
+
+protected:
+    ~IDirectDrawGammaControl() = default;
+};
+typedef IDirectDrawGammaControl* LPDIRECTDRAWGAMMACONTROL;
+
+struct IDirectDrawSurface7 : IUnknown {
+    virtual HRESULT Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
+                        LPDDBLTFX lpDDBltFx) = 0;
+    virtual HRESULT BltFast(DWORD dwX, DWORD dwY, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect,
+                            DWORD dwTrans) = 0;
+    virtual HRESULT Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD dwFlags) = 0;
+    virtual HRESULT GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, IDirectDrawSurface7** lplpDDAttachedSurface) = 0;
+    virtual HRESULT GetDC(HDC* lphDC) = 0;
+    virtual HRESULT GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) = 0;
+    virtual HRESULT IsLost() = 0;
+    virtual HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) = 0;
+    virtual HRESULT ReleaseDC(HDC hDC) = 0;
+    virtual HRESULT Restore() = 0;
+    virtual HRESULT SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) = 0;
+    virtual HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) = 0;
+    virtual HRESULT Unlock(LPRECT lpRect) = 0;
+
+protected:
+    ~IDirectDrawSurface7() = default;
+};
+typedef IDirectDrawSurface7* LPDIRECTDRAWSURFACE7;
+
+struct IDirectDraw7 : IUnknown {
+    virtual HRESULT CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIRECTDRAWSURFACE7* lplpDDSurface,
+                                  IUnknown* pUnkOuter) = 0;
+    virtual HRESULT GetMonitorFrequency(LPDWORD lpdwFrequency) = 0;
+    virtual HRESULT GetScanLine(LPDWORD lpdwScanLine) = 0;
+    virtual HRESULT RestoreAllSurfaces() = 0;
+    virtual HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) = 0;
+    virtual HRESULT SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP, DWORD dwRefreshRate,
+                                   DWORD dwFlags) = 0;
+
+protected:
+    ~IDirectDraw7() = default;
+};
+typedef IDirectDraw7* LPDIRECTDRAW7;
+// DirectDrawCreateEx is reached through LoadLibraryA("DDRAW.DLL") and
+// GetProcAddress, as the runtime asks for it.
