@@ -19,7 +19,10 @@ endif()
 # the named host (sdl or headless): the host is chosen here, when linking.
 function(ravlin_link target host)
     target_link_libraries(${target} PRIVATE ravlin_runtime)
-    if(NOT WIN32)
+    if(WIN32)
+        # System DLLs only: DirectDraw and DirectInput are loaded at run time.
+        target_link_libraries(${target} PRIVATE gdi32 user32 winmm)
+    else()
         target_link_libraries(${target} PRIVATE ravlin_soft ravlin_host_${host})
     endif()
 endfunction()

@@ -3,6 +3,8 @@
 #include <cstddef>
 
 #include "core/routines.h"
+#include "display/desktop.h"
+#include "display/screen.h"
 #include "draw/context.h"
 
 RuntimeState Runtime;
@@ -25,9 +27,13 @@ void RuntimeStart() {
     ScratchBufferSetUp();
     ListHeapSetUp();
     DrawSetUp();
+    ScreenSetUp();
+    DesktopScan();
 }
 
 void ProgramEnd(uint32_t exitCode) {
+    ScreenShutDown();
+    DesktopShutDown();
     HeapDestroy(Runtime.mainHeap);
     ExitProcess(exitCode);
 }

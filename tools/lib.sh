@@ -18,6 +18,27 @@ ensure_packages() {
 # What building and testing need on Debian 12.
 BUILD_PACKAGES=(cmake make g++ pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev g++-mingw-w64-i686 python3 python3-pil)
 
+# What running the program without a display needs.
+RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
+
+# Starts Xvfb on a free display of the given geometry and exports DISPLAY.
+start_virtual_display() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    VIRTUAL_DISPLAY_PID=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+stop_virtual_display() {
+    [ -n "${VIRTUAL_DISPLAY_PID:-}" ] && kill "$VIRTUAL_DISPLAY_PID" 2>/dev/null
+    wait "${VIRTUAL_DISPLAY_PID:-}" 2>/dev/null || true
+}
+
 build_preset() {
     local preset=$1
     cmake --preset "$preset" >/dev/null

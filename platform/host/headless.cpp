@@ -43,9 +43,11 @@ HeadlessDisplayState ClosedDisplay() {
 
 struct HeadlessHostState {
     int64_t ticks = 0;
+    int64_t counterStep = 0;
     std::vector<HostDesktop> desktops = {PrimaryDesktop({1024, 768, 32, 60})};
     HeadlessDisplayState display = ClosedDisplay();
     bool keepPixels = false;
+    int stopAfterFrames = 0;
     std::vector<HeadlessFrame> frames;
     std::deque<ScriptedEvent> script;  // in order of frame, then of scripting
     std::vector<Fault> faults;
@@ -65,11 +67,18 @@ int RefreshRate() {
     return refresh > 1 ? refresh : 60;
 }
 
+int64_t RefreshTicks() { return kHeadlessTicksPerSecond / RefreshRate(); }
+
 }  // namespace
 
 // ---- clock and process ----------------------------------------------------
 
-int64_t HostTicks() { return HeadlessHost.ticks; }
+int64_t HostTicks() {
+    HeadlessHost.ticks += HeadlessHost.counterStep;
+    return HeadlessHost.ticks;
+}
+
+void HeadlessCounterStep(int64_t ticks) { HeadlessHost.counterStep = ticks; }
 
 int64_t HostTicksPerSecond() { return kHeadlessTicksPerSecond; }
 
@@ -118,7 +127,21 @@ uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch) {
     return hash;
 }
 
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch) {
+namespace {
+
+// The vertical blank comes at every whole refresh interval of the clock.
+void WaitForVerticalBlank() {
+    int64_t interval = RefreshTicks();
+    HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
+}
+
+}  // namespace
+
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank) {
+    if (HeadlessHost.stopAfterFrames > 0 && int(HeadlessHost.frames.size()) >= HeadlessHost.stopAfterFrames) {
+        throw HeadlessStopped{};
+    }
+    if (atVerticalBlank) WaitForVerticalBlank();
     HeadlessFrame frame = {width, height, HeadlessHash(pixels, width, height, pitch), {}, HeadlessHost.ticks};
     if (HeadlessHost.keepPixels) {
         frame.pixels.resize(size_t(width) * height);
@@ -129,13 +152,7 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch)
     HeadlessHost.frames.push_back(std::move(frame));
 }
 
-int64_t HeadlessRefreshTicks() { return kHeadlessTicksPerSecond / RefreshRate(); }
-
-// The vertical blank comes at every whole refresh interval of the clock.
-void HostDisplayWaitForVerticalBlank() {
-    int64_t interval = HeadlessRefreshTicks();
-    HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
-}
+int64_t HeadlessRefreshTicks() { return RefreshTicks(); }
 
 // The beam sweeps the mode's lines and then a blank of a twentieth as many
 // lines, once per refresh interval.
@@ -162,6 +179,8 @@ bool HostGammaWrite(const uint16_t ramp[768]) {
 void HostCursorShow(bool visible) { HeadlessHost.display.cursorVisible = visible; }
 
 void HeadlessKeepPixels(bool keep) { HeadlessHost.keepPixels = keep; }
+
+void HeadlessStopAfterFrames(int frames) { HeadlessHost.stopAfterFrames = frames; }
 
 const std::vector<HeadlessFrame>& HeadlessFrames() { return HeadlessHost.frames; }
 

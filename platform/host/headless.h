@@ -14,9 +14,17 @@ struct HeadlessExit {
     uint32_t code;
 };
 
+// Thrown by the present of the frame HeadlessStopAfterFrames names, so that
+// a test can end a program that runs until it is stopped.
+struct HeadlessStopped {};
+
 // The virtual clock runs at this many ticks per second; only sleeping and
 // waiting for the vertical blank move it.
 constexpr int64_t kHeadlessTicksPerSecond = 10'000'000;
+
+// Time that passes with each reading of the counter (0 unless set), so that
+// a busy wait on the counter comes to an end.
+void HeadlessCounterStep(int64_t ticks);
 
 // ---- desktops -------------------------------------------------------------
 
@@ -50,6 +58,9 @@ uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch);
 void HeadlessKeepPixels(bool keep);
 const std::vector<HeadlessFrame>& HeadlessFrames();
 const HeadlessDisplayState& HeadlessDisplay();
+// After `frames` frames in all have been presented, the next present throws
+// HeadlessStopped (0: never).
+void HeadlessStopAfterFrames(int frames);
 // The refresh interval in ticks of the open mode (of the primary desktop).
 int64_t HeadlessRefreshTicks();
 

@@ -50,14 +50,14 @@ HostDesktopMode HostPrimaryDesktop();
 // ---- the exclusive display ------------------------------------------------
 
 // Takes the primary display for a mode of this size and depth (32 bits per
-// pixel is what the software layer draws); false when it cannot.
+// pixel is what the software layer draws), or changes the mode of the display
+// already taken; false when it cannot.
 bool HostDisplayOpen(int width, int height, int depth);
 // Gives the display back to the desktop.
 void HostDisplayClose();
-// Shows a frame of 32-bit X8R8G8B8 pixels at the open mode's size.
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch);
-// Returns at the display's next vertical blank.
-void HostDisplayWaitForVerticalBlank();
+// Shows a frame of 32-bit X8R8G8B8 pixels at the open mode's size: at the
+// display's next vertical blank, or at once.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank);
 // The line the display is scanning now, or -1 during the vertical blank.
 int HostDisplayScanLine();
 // The open mode's refresh rate in hertz.

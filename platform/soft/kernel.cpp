@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -42,6 +43,8 @@ struct KernelLibraryState {
     int moduleLoads[16] = {};
     // The process's own module; its address is the module handle.
     char processModule = 0;
+    // The one thread's priority; its address is the thread's handle.
+    int threadPriority = 0;
 };
 
 // Heaps and files live until the process ends, so the record is never
@@ -188,6 +191,8 @@ BOOL WINAPI HeapDestroy(HANDLE hHeap) {
 
 size_t SoftHeapCount() { return Kernel.heaps.size(); }
 
+bool SoftHeapAlive(HANDLE heap) { return HeapFromHandle(heap) != nullptr; }
+
 size_t SoftHeapBlockCount(HANDLE heap) {
     SoftHeap* found = HeapFromHandle(heap);
     return found ? found->count : 0;
@@ -254,6 +259,25 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
 }
 
 void WINAPI ExitProcess(UINT uExitCode) { HostExit(uExitCode); }
+
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
+    if (lpOutputString) std::fputs(lpOutputString, stderr);
+}
+
+// ---- the thread -----------------------------------------------------------
+
+// Priorities are kept, not applied: the one thread runs as it is.
+HANDLE WINAPI GetCurrentThread() { return &Kernel.threadPriority; }
+
+int WINAPI GetThreadPriority(HANDLE hThread) {
+    return hThread == &Kernel.threadPriority ? Kernel.threadPriority : 0x7FFFFFFF;  // THREAD_PRIORITY_ERROR_RETURN
+}
+
+BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
+    if (hThread != &Kernel.threadPriority || nPriority < -15 || nPriority > 15) return FALSE;
+    Kernel.threadPriority = nPriority;
+    return TRUE;
+}
 
 // ---- files ----------------------------------------------------------------
 

@@ -1,5 +1,7 @@
 #include "platform/soft/modules.h"
 
+#include "platform/soft/soft.h"
+
 namespace {
 
 const SoftExport kKernel32Exports[] = {
@@ -8,10 +10,22 @@ const SoftExport kKernel32Exports[] = {
     {nullptr, nullptr},
 };
 
+const SoftExport kUser32Exports[] = {
+    {"EnumDisplayDevicesA", SoftEntry(&EnumDisplayDevicesA)},
+    {nullptr, nullptr},
+};
+
+const SoftExport kDdrawExports[] = {
+    {"DirectDrawCreateEx", SoftEntry(&DirectDrawCreateEx)},
+    {nullptr, nullptr},
+};
+
 }  // namespace
 
 const SoftModuleInfo kSoftModules[] = {
     {"KERNEL32.DLL", kKernel32Exports},
+    {"USER32.DLL", kUser32Exports},
+    {"DDRAW.DLL", kDdrawExports},
 };
 
 const size_t kSoftModuleCount = sizeof(kSoftModules) / sizeof(kSoftModules[0]);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform/soft/win32_soft.h"
 
@@ -12,6 +13,7 @@
 // Live heaps, and the blocks a heap holds.
 size_t SoftHeapCount();
 size_t SoftHeapBlockCount(HANDLE heap);
+bool SoftHeapAlive(HANDLE heap);
 
 // How many times a built-in module is loaded now (0: not loaded).
 int SoftModuleLoadCount(const char* name);
@@ -48,9 +50,53 @@ int SoftGdiDcCount();
 // becomes WM_CLOSE, keys become key messages. PeekMessageA runs it.
 void SoftPumpHostEvents();
 
-// The exclusive display loses the focus (every surface is lost, the host's
-// display is given back) or gets it again (surfaces can be restored).
+// The exclusive display loses the focus (every surface is lost: its pixels are
+// gone) or gets it again (surfaces can be restored).
 void SoftDisplayFocus(bool active);
 
 // The window that has the focus, or null.
 HWND SoftActiveWindow();
+
+// ---- user -----------------------------------------------------------------
+
+// Display devices, as Windows enumerates them. The runtime reaches this
+// through GetProcAddress on "User32.DLL", as it must on Windows.
+BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA lpDisplayDevice, DWORD dwFlags);
+
+// Puts the user library back as a process starts: no window class, window or
+// message, the host has the focus, no key is down, the cursor shows with a
+// count of 0 and is not clipped, and the device contexts given out are
+// released. Window handles given out before stay refused.
+void SoftUserReset();
+
+// ShowCursor's display count (the cursor shows while it is 0 or more).
+int SoftCursorCount();
+// Whether ClipCursor confines the cursor now, and to which rectangle.
+bool SoftCursorClip(RECT* clip);
+
+// What the user library holds of a window: false, or empty, for a handle it
+// does not know.
+bool SoftWindowVisible(HWND hwnd);
+bool SoftWindowRect(HWND hwnd, RECT* rect);
+std::string SoftWindowTitle(HWND hwnd);
+
+// ---- ddraw ----------------------------------------------------------------
+
+// The entry point that LoadLibraryA("DDRAW.DLL") and GetProcAddress give out.
+HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnknown* pUnkOuter);
+
+// What every pixel of a lost surface holds once the loss has taken its picture.
+constexpr uint32_t kSoftLostSurfacePixel = 0x00FF00FF;
+
+// DirectDraw objects, and surfaces of all of them (back buffers included),
+// that exist now.
+int SoftDirectDrawObjectCount();
+int SoftDirectDrawSurfaceCount();
+// DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE while an object holds the display
+// exclusively, DDSCL_NORMAL otherwise.
+DWORD SoftDirectDrawCooperativeLevel();
+
+// ---- winmm ----------------------------------------------------------------
+
+// Timer periods begun with timeBeginPeriod and not yet ended.
+int SoftTimerPeriodsBegun();

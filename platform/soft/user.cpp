@@ -1,32 +1,672 @@
-// The software user library: device contexts of windows.
+// The software user library: window classes, windows and their procedures,
+// the message queue, the focus, the cursor, system metrics and the desktops.
+//
+// Messages that Windows sends at once, such as WM_ACTIVATE when ShowWindow
+// changes the focus, call the window procedure from inside the call. Events
+// from the host (focus, close, keys) become messages when PeekMessageA drains
+// them. Windows have no pixels of their own here: the display is DirectDraw's,
+// so a window's device context is one over no pixels, like the screen's.
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <deque>
+#include <string>
 #include <vector>
 
+#include "platform/host/host.h"
 #include "platform/soft/soft.h"
 
 namespace {
 
+struct WindowClass {
+    std::string name;
+    ATOM atom;
+    UINT style;
+    WNDPROC procedure;
+    HINSTANCE instance;
+    HBRUSH background;
+};
+
+struct Window {
+    HWND handle;
+    ATOM classAtom;
+    DWORD style;
+    DWORD exStyle;
+    RECT rect;
+    std::string title;
+    HINSTANCE instance;
+    WNDPROC procedure;
+    bool visible;
+    bool needsPaint;
+};
+
 struct UserLibraryState {
-    // Device contexts handed out by GetDC and not yet released.
-    std::vector<HDC> windowDcs;
+    std::vector<WindowClass> classes;
+    std::vector<Window> windows;  // in creation order
+    std::deque<MSG> posted;
+    // Window handles are never reused, not even across SoftUserReset, so a
+    // stale handle stays refused.
+    uintptr_t handlesIssued = 0;
+    HWND active = nullptr;
+    // The window that was last made active: it becomes active again when the
+    // host gets the focus back.
+    HWND lastActive = nullptr;
+    bool hostFocused = true;
+    bool keysDown[256] = {};  // by DirectInput scan code
+    int cursorCount = 0;      // the cursor shows while this is 0 or more
+    bool cursorClipped = false;
+    RECT cursorClip = {};
+    std::vector<HDC> windowDcs;  // given out by GetDC
+    std::vector<HDC> paintDcs;   // given out by BeginPaint
 };
 
 UserLibraryState User;
 
+constexpr ATOM kFirstClassAtom = 0xC000;
+constexpr uintptr_t kFirstWindowHandle = 0x10000;
+
+bool SameNameIgnoringCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// MAKEINTATOM puts an atom in the low word of a name pointer.
+bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
+
+const WindowClass* ClassNamed(LPCSTR name) {
+    if (!name) return nullptr;
+    for (const WindowClass& windowClass : User.classes) {
+        if (IsAtom(name) ? windowClass.atom == reinterpret_cast<uintptr_t>(name)
+                         : SameNameIgnoringCase(windowClass.name.c_str(), name)) {
+            return &windowClass;
+        }
+    }
+    return nullptr;
+}
+
+Window* WindowOf(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    for (Window& window : User.windows) {
+        if (window.handle == hwnd) return &window;
+    }
+    return nullptr;
+}
+
+HWND NewWindowHandle() { return reinterpret_cast<HWND>(kFirstWindowHandle + 4 * ++User.handlesIssued); }
+
+LONG Saturated(int64_t value) { return static_cast<LONG>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
+
+// A rectangle at (x, y) of the given size; a negative size counts as none.
+RECT RectAt(int x, int y, int width, int height) {
+    return {x, y, Saturated(int64_t{x} + std::max(width, 0)), Saturated(int64_t{y} + std::max(height, 0))};
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Message times are milliseconds of the host's clock.
+DWORD MessageTime() {
+    int64_t ticks = HostTicks();
+    int64_t perSecond = HostTicksPerSecond();
+    return static_cast<DWORD>(ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond);
+}
+
+// ---- messages -------------------------------------------------------------
+
+// The window procedure may create windows, so no reference into the window
+// list is held across the call.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* window = WindowOf(hwnd);
+    if (!window || !window->procedure) return 0;
+    WNDPROC procedure = window->procedure;
+    return procedure(hwnd, message, wParam, lParam);
+}
+
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!hwnd) return;
+    User.posted.push_back(MSG{hwnd, message, wParam, lParam, MessageTime(), {0, 0}});
+}
+
+struct MessageFilter {
+    HWND hwnd;  // null: every window
+    UINT first;
+    UINT last;  // 0 and 0: every message
+
+    bool Matches(HWND target, UINT message) const {
+        if (hwnd && target != hwnd) return false;
+        return (first == 0 && last == 0) || (message >= first && message <= last);
+    }
+};
+
+bool TakePosted(const MessageFilter& filter, MSG* msg, bool remove) {
+    for (auto it = User.posted.begin(); it != User.posted.end(); ++it) {
+        if (!filter.Matches(it->hwnd, it->message)) continue;
+        *msg = *it;
+        if (remove) User.posted.erase(it);
+        return true;
+    }
+    return false;
+}
+
+// WM_PAINT is never queued: it is made when the queue is empty, for as long
+// as a visible window needs painting, whether or not PM_REMOVE is given.
+bool TakePaint(const MessageFilter& filter, MSG* msg) {
+    for (const Window& window : User.windows) {
+        if (!window.visible || !window.needsPaint || !filter.Matches(window.handle, WM_PAINT)) continue;
+        *msg = MSG{window.handle, WM_PAINT, 0, 0, MessageTime(), {0, 0}};
+        return true;
+    }
+    return false;
+}
+
+// ---- focus ----------------------------------------------------------------
+
+// WM_ACTIVATE goes first to the window losing the focus, then to the one
+// gaining it; each learns the other from lParam.
+void Activate(HWND hwnd) {
+    User.lastActive = hwnd;
+    // Without the host's focus the window waits to be activated when it comes.
+    if (!User.hostFocused || User.active == hwnd) return;
+    HWND previous = User.active;
+    User.active = hwnd;
+    if (previous) Send(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+    Send(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
+
+void Deactivate() {
+    HWND previous = User.active;
+    if (!previous) return;
+    User.active = nullptr;
+    Send(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+}
+
+enum class ShowFocus { Activate, Keep, Deactivate };
+
+ShowFocus FocusOfShow(int command) {
+    switch (command) {
+        case SW_SHOWNOACTIVATE:
+        case SW_SHOWMINNOACTIVE:
+        case SW_SHOWNA:
+            return ShowFocus::Keep;
+        // Minimising gives the focus to the next window; this layer has none.
+        case SW_MINIMIZE:
+        case SW_FORCEMINIMIZE:
+            return ShowFocus::Deactivate;
+        default:
+            return ShowFocus::Activate;
+    }
+}
+
+void Maximize(Window& window) {
+    HostDesktopMode desktop = HostPrimaryDesktop();
+    RECT screen = RectAt(0, 0, desktop.width, desktop.height);
+    if (!SameRect(window.rect, screen)) window.needsPaint = true;
+    window.rect = screen;
+}
+
+void Hide(Window& window) {
+    window.visible = false;
+    window.needsPaint = false;
+    if (User.active == window.handle) Deactivate();
+}
+
+// ---- keys -----------------------------------------------------------------
+
+struct KeyMapping {
+    uint8_t code;  // DirectInput scan code
+    uint8_t virtualKey;
+};
+
+// The whole keyboard, by DirectInput scan code, as a US layout with NumLock on
+// reports it. Left and right modifiers share one virtual key, as in key
+// messages.
+constexpr KeyMapping kKeyMap[] = {
+    {0x01, VK_ESCAPE},    {0x02, '1'},           {0x03, '2'},         {0x04, '3'},         {0x05, '4'},
+    {0x06, '5'},          {0x07, '6'},           {0x08, '7'},         {0x09, '8'},         {0x0A, '9'},
+    {0x0B, '0'},          {0x0C, VK_OEM_MINUS},  {0x0D, VK_OEM_PLUS}, {0x0E, VK_BACK},     {0x0F, VK_TAB},
+    {0x10, 'Q'},          {0x11, 'W'},           {0x12, 'E'},         {0x13, 'R'},         {0x14, 'T'},
+    {0x15, 'Y'},          {0x16, 'U'},           {0x17, 'I'},         {0x18, 'O'},         {0x19, 'P'},
+    {0x1A, VK_OEM_4},     {0x1B, VK_OEM_6},      {0x1C, VK_RETURN},   {0x1D, VK_CONTROL},  {0x1E, 'A'},
+    {0x1F, 'S'},          {0x20, 'D'},           {0x21, 'F'},         {0x22, 'G'},         {0x23, 'H'},
+    {0x24, 'J'},          {0x25, 'K'},           {0x26, 'L'},         {0x27, VK_OEM_1},    {0x28, VK_OEM_7},
+    {0x29, VK_OEM_3},     {0x2A, VK_SHIFT},      {0x2B, VK_OEM_5},    {0x2C, 'Z'},         {0x2D, 'X'},
+    {0x2E, 'C'},          {0x2F, 'V'},           {0x30, 'B'},         {0x31, 'N'},         {0x32, 'M'},
+    {0x33, VK_OEM_COMMA}, {0x34, VK_OEM_PERIOD}, {0x35, VK_OEM_2},    {0x36, VK_SHIFT},    {0x37, VK_MULTIPLY},
+    {0x38, VK_MENU},      {0x39, VK_SPACE},      {0x3A, VK_CAPITAL},  {0x3B, VK_F1},       {0x3C, VK_F2},
+    {0x3D, VK_F3},        {0x3E, VK_F4},         {0x3F, VK_F5},       {0x40, VK_F6},       {0x41, VK_F7},
+    {0x42, VK_F8},        {0x43, VK_F9},         {0x44, VK_F10},      {0x45, VK_NUMLOCK},  {0x46, VK_SCROLL},
+    {0x47, VK_NUMPAD7},   {0x48, VK_NUMPAD8},    {0x49, VK_NUMPAD9},  {0x4A, VK_SUBTRACT}, {0x4B, VK_NUMPAD4},
+    {0x4C, VK_NUMPAD5},   {0x4D, VK_NUMPAD6},    {0x4E, VK_ADD},      {0x4F, VK_NUMPAD1},  {0x50, VK_NUMPAD2},
+    {0x51, VK_NUMPAD3},   {0x52, VK_NUMPAD0},    {0x53, VK_DECIMAL},  {0x56, VK_OEM_102},  {0x57, VK_F11},
+    {0x58, VK_F12},       {0x9C, VK_RETURN},     {0x9D, VK_CONTROL},  {0xB5, VK_DIVIDE},   {0xB7, VK_SNAPSHOT},
+    {0xB8, VK_MENU},      {0xC5, VK_PAUSE},      {0xC7, VK_HOME},     {0xC8, VK_UP},       {0xC9, VK_PRIOR},
+    {0xCB, VK_LEFT},      {0xCD, VK_RIGHT},      {0xCF, VK_END},      {0xD0, VK_DOWN},     {0xD1, VK_NEXT},
+    {0xD2, VK_INSERT},    {0xD3, VK_DELETE},     {0xDB, VK_LWIN},     {0xDC, VK_RWIN},     {0xDD, VK_APPS},
+};
+
+constexpr int kLeftAlt = 0x38;
+constexpr int kRightAlt = 0xB8;
+constexpr int kNumLock = 0x45;
+constexpr int kPause = 0xC5;
+
+// 0 for a code that is no key.
+UINT VirtualKeyOf(int code) {
+    for (const KeyMapping& key : kKeyMap) {
+        if (key.code == code) return key.virtualKey;
+    }
+    return 0;
+}
+
+bool AltHeld() { return User.keysDown[kLeftAlt] || User.keysDown[kRightAlt]; }
+
+// DirectInput numbers an extended key as its scan code plus 0x80. NumLock and
+// Pause swap that: key messages report NumLock as extended, and Pause (code
+// 0xC5) as the plain scan code 0x45.
+DWORD ScanFlags(int code) {
+    if (code == kNumLock) return kNumLock | KF_EXTENDED;
+    if (code == kPause) return kNumLock;
+    return (code & 0x7F) | ((code & 0x80) ? KF_EXTENDED : 0);
+}
+
+// A repeat count of 1 in the low word; the high word holds the scan code and
+// the KF_ flags. A key-up always has its previous state down.
+LPARAM KeyParam(int code, bool down, bool wasDown) {
+    DWORD flags = ScanFlags(code);
+    if (AltHeld()) flags |= KF_ALTDOWN;
+    if (wasDown || !down) flags |= KF_REPEAT;
+    if (!down) flags |= KF_UP;
+    return static_cast<LPARAM>(flags << 16 | 1);
+}
+
+// Alt, every key while Alt is held, and F10 (the menu key) make system key
+// messages.
+bool IsSystemKey(int code, UINT virtualKey) {
+    return code == kLeftAlt || code == kRightAlt || AltHeld() || virtualKey == VK_F10;
+}
+
+void KeyEvent(int32_t code, bool down) {
+    if (code < 0 || code > 255) return;
+    bool wasDown = User.keysDown[code];
+    User.keysDown[code] = down;
+    UINT virtualKey = VirtualKeyOf(code);
+    if (!virtualKey || !User.active) return;
+    bool system = IsSystemKey(code, virtualKey);
+    UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    Post(User.active, message, virtualKey, KeyParam(code, down, wasDown));
+}
+
+// ---- host events ----------------------------------------------------------
+
+// The window is told before the display goes, so that it can still save what
+// the display holds.
+void FocusLost() {
+    User.hostFocused = false;
+    Deactivate();
+    SoftDisplayFocus(false);
+    // Keys released elsewhere never come back as key-ups.
+    std::fill(std::begin(User.keysDown), std::end(User.keysDown), false);
+}
+
+void FocusGained() {
+    User.hostFocused = true;
+    SoftDisplayFocus(true);
+    Window* last = WindowOf(User.lastActive);
+    if (last && last->visible) Activate(last->handle);
+}
+
+HWND FirstVisibleWindow() {
+    for (const Window& window : User.windows) {
+        if (window.visible) return window.handle;
+    }
+    return nullptr;
+}
+
+void CloseRequested() { Post(User.active ? User.active : FirstVisibleWindow(), WM_CLOSE, 0, 0); }
+
+void HostEventArrived(const HostEvent& event) {
+    switch (event.type) {
+        case HostEventType::FocusLost:
+            FocusLost();
+            break;
+        case HostEventType::FocusGained:
+            FocusGained();
+            break;
+        case HostEventType::Close:
+            CloseRequested();
+            break;
+        case HostEventType::KeyDown:
+            KeyEvent(event.code, true);
+            break;
+        case HostEventType::KeyUp:
+            KeyEvent(event.code, false);
+            break;
+        // The mouse makes no window messages; its events are the DirectInput
+        // library's to take, here.
+        case HostEventType::MouseMove:
+        case HostEventType::MouseButton:
+        case HostEventType::MouseWheel:
+            break;
+    }
+}
+
+// ---- painting and device contexts -----------------------------------------
+
+RECT ClientRect(const Window& window) {
+    const RECT& rect = window.rect;
+    return {0, 0, Saturated(int64_t{rect.right} - rect.left), Saturated(int64_t{rect.bottom} - rect.top)};
+}
+
+HDC PixellessDc() { return CreateDCA("DISPLAY", nullptr, nullptr, nullptr); }
+
+bool ReleaseFrom(std::vector<HDC>& given, HDC dc) {
+    auto found = std::find(given.begin(), given.end(), dc);
+    if (found == given.end()) return false;
+    given.erase(found);
+    DeleteDC(dc);
+    return true;
+}
+
+// ---- desktops -------------------------------------------------------------
+
+template <size_t Size, typename Char>
+void CopyText(Char (&to)[Size], const char* from) {
+    size_t length = strnlen(from, Size - 1);
+    std::memcpy(to, from, length);
+    to[length] = 0;
+}
+
+// The desktop a device name picks, null for the primary one; -1 for none.
+int DesktopNamed(LPCSTR name) {
+    int count = HostDesktopCount();
+    for (int i = 0; i < count; ++i) {
+        HostDesktop desktop = HostDesktopAt(i);
+        desktop.name[sizeof(desktop.name) - 1] = 0;
+        if (name ? SameNameIgnoringCase(desktop.name, name) : desktop.primary) return i;
+    }
+    return !name && count > 0 ? 0 : -1;
+}
+
+void FillMode(const HostDesktop& desktop, DEVMODEA* mode) {
+    CopyText(mode->dmDeviceName, desktop.name);
+    mode->dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    mode->dmBitsPerPel = static_cast<DWORD>(desktop.mode.depth);
+    mode->dmPelsWidth = static_cast<DWORD>(desktop.mode.width);
+    mode->dmPelsHeight = static_cast<DWORD>(desktop.mode.height);
+    mode->dmDisplayFrequency = static_cast<DWORD>(desktop.mode.refresh);
+}
+
 }  // namespace
 
+// ---- window classes and windows -------------------------------------------
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
+    int64_t failed;
+    if (SoftFault("RegisterClassExA", &failed)) return static_cast<ATOM>(failed);
+    if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->cbClsExtra < 0 || lpwcx->cbWndExtra < 0) return 0;
+    LPCSTR name = lpwcx->lpszClassName;
+    // Class names are compared without regard to case, as on Windows.
+    if (IsAtom(name) || ClassNamed(name)) return 0;
+    if (User.classes.size() >= 0x10000u - kFirstClassAtom) return 0;
+    ATOM atom = static_cast<ATOM>(kFirstClassAtom + User.classes.size());
+    User.classes.push_back({name, atom, lpwcx->style, lpwcx->lpfnWndProc, lpwcx->hInstance, lpwcx->hbrBackground});
+    return atom;
+}
+
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU, HINSTANCE hInstance, LPVOID) {
+    int64_t failed;
+    if (SoftFault("CreateWindowExA", &failed)) return reinterpret_cast<HWND>(failed);
+    const WindowClass* windowClass = ClassNamed(lpClassName);
+    if (!windowClass || (hWndParent && !WindowOf(hWndParent))) return nullptr;
+    Window window = {};
+    window.handle = NewWindowHandle();
+    window.classAtom = windowClass->atom;
+    window.style = dwStyle & ~WS_VISIBLE;
+    window.exStyle = dwExStyle;
+    window.rect = RectAt(X, Y, nWidth, nHeight);
+    window.title = lpWindowName ? lpWindowName : "";
+    window.instance = hInstance;
+    window.procedure = windowClass->procedure;
+    User.windows.push_back(window);
+    // A window made visible is shown as ShowWindow shows it, focus and all.
+    if (dwStyle & WS_VISIBLE) ShowWindow(window.handle, SW_SHOW);
+    return window.handle;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
+    Window* window = WindowOf(hWnd);
+    if (!window || nCmdShow < SW_HIDE || nCmdShow > SW_FORCEMINIMIZE) return FALSE;
+    BOOL wasVisible = window->visible;
+    if (nCmdShow == SW_HIDE) {
+        if (wasVisible) Hide(*window);
+        return wasVisible;
+    }
+    if (!wasVisible) {
+        window->visible = true;
+        window->needsPaint = true;
+    }
+    if (nCmdShow == SW_SHOWMAXIMIZED) Maximize(*window);
+    switch (FocusOfShow(nCmdShow)) {
+        case ShowFocus::Activate:
+            Activate(hWnd);
+            break;
+        case ShowFocus::Deactivate:
+            if (User.active == hWnd) Deactivate();
+            break;
+        case ShowFocus::Keep:
+            break;
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
+    int64_t failed;
+    if (SoftFault("MoveWindow", &failed)) return static_cast<BOOL>(failed);
+    Window* window = WindowOf(hWnd);
+    if (!window) return FALSE;
+    RECT moved = RectAt(X, Y, nWidth, nHeight);
+    if (bRepaint && !SameRect(moved, window->rect)) window->needsPaint = true;
+    window->rect = moved;
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+    int64_t failed;
+    if (SoftFault("SetWindowTextA", &failed)) return static_cast<BOOL>(failed);
+    Window* window = WindowOf(hWnd);
+    if (!window) return FALSE;
+    window->title = lpString ? lpString : "";
+    return TRUE;
+}
+
+// ---- messages -------------------------------------------------------------
+
+void SoftPumpHostEvents() {
+    HostEvent event;
+    while (HostNextEvent(&event)) HostEventArrived(event);
+}
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+    if (!lpMsg || (hWnd && !WindowOf(hWnd))) return FALSE;
+    SoftPumpHostEvents();
+    MessageFilter filter = {hWnd, wMsgFilterMin, wMsgFilterMax};
+    return TakePosted(filter, lpMsg, (wRemoveMsg & PM_REMOVE) != 0) || TakePaint(filter, lpMsg);
+}
+
+// Key messages would be turned into character messages; nothing here reads
+// those, so only the answer is kept.
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    if (!lpMsg) return FALSE;
+    UINT message = lpMsg->message;
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+    if (!lpMsg) return 0;
+    return Send(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}
+
+// WM_CLOSE gives 0 and leaves the window: DestroyWindow is not part of this
+// layer.
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM, LPARAM) {
+    switch (Msg) {
+        case WM_PAINT:
+            // Validated directly, so that a failing BeginPaint cannot keep
+            // the queue making WM_PAINT for ever.
+            if (Window* window = WindowOf(hWnd)) window->needsPaint = false;
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+HWND SoftActiveWindow() { return User.active; }
+
+// ---- painting and device contexts -----------------------------------------
+
+// BeginPaint validates the window and, when it needed painting, has its
+// procedure erase the background first: fErase tells whether it did not.
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
+    int64_t failed;
+    if (SoftFault("BeginPaint", &failed)) return reinterpret_cast<HDC>(failed);
+    Window* window = WindowOf(hWnd);
+    if (!window || !lpPaint) return nullptr;
+    HDC dc = PixellessDc();
+    if (!dc) return nullptr;
+    User.paintDcs.push_back(dc);
+    bool invalid = window->needsPaint;
+    window->needsPaint = false;
+    *lpPaint = {};
+    lpPaint->hdc = dc;
+    if (invalid) {
+        lpPaint->rcPaint = ClientRect(*window);
+        lpPaint->fErase = Send(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
+    }
+    return dc;
+}
+
+BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
+    if (lpPaint) ReleaseFrom(User.paintDcs, lpPaint->hdc);
+    return TRUE;
+}
+
+// A window's context and the screen's (no window) are alike here.
 HDC WINAPI GetDC(HWND hWnd) {
-    // Without a window GetDC gives the whole screen's device context.
-    if (hWnd) return nullptr;
-    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    int64_t failed;
+    if (SoftFault("GetDC", &failed)) return reinterpret_cast<HDC>(failed);
+    if (hWnd && !WindowOf(hWnd)) return nullptr;
+    HDC dc = PixellessDc();
     if (dc) User.windowDcs.push_back(dc);
     return dc;
 }
 
-int WINAPI ReleaseDC(HWND, HDC hDC) {
-    auto found = std::find(User.windowDcs.begin(), User.windowDcs.end(), hDC);
-    if (found == User.windowDcs.end()) return 0;
-    User.windowDcs.erase(found);
-    DeleteDC(hDC);
-    return 1;
+int WINAPI ReleaseDC(HWND, HDC hDC) { return ReleaseFrom(User.windowDcs, hDC) ? 1 : 0; }
+
+// ---- cursor, metrics, icons -----------------------------------------------
+
+int WINAPI ShowCursor(BOOL bShow) {
+    bool wasVisible = User.cursorCount >= 0;
+    User.cursorCount += bShow ? 1 : -1;
+    bool visible = User.cursorCount >= 0;
+    if (visible != wasVisible) HostCursorShow(visible);
+    return User.cursorCount;
+}
+
+BOOL WINAPI ClipCursor(const RECT* lpRect) {
+    int64_t failed;
+    if (SoftFault("ClipCursor", &failed)) return static_cast<BOOL>(failed);
+    User.cursorClipped = lpRect != nullptr;
+    User.cursorClip = lpRect ? *lpRect : RECT{};
+    return TRUE;
+}
+
+int WINAPI GetSystemMetrics(int nIndex) {
+    HostDesktopMode desktop = HostPrimaryDesktop();
+    switch (nIndex) {
+        case SM_CXSCREEN:
+            return desktop.width;
+        case SM_CYSCREEN:
+            return desktop.height;
+        default:
+            return 0;
+    }
+}
+
+// No module carries resources in this layer.
+HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+
+// ---- desktops -------------------------------------------------------------
+
+// Naming a device asks for its monitors, which this layer does not describe.
+BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA lpDisplayDevice, DWORD) {
+    int64_t failed;
+    if (SoftFault("EnumDisplayDevicesA", &failed)) return static_cast<BOOL>(failed);
+    if (lpDevice || !lpDisplayDevice || lpDisplayDevice->cb != sizeof(DISPLAY_DEVICEA)) return FALSE;
+    if (iDevNum >= static_cast<DWORD>(HostDesktopCount())) return FALSE;
+    HostDesktop desktop = HostDesktopAt(static_cast<int>(iDevNum));
+    desktop.name[sizeof(desktop.name) - 1] = 0;
+    *lpDisplayDevice = {};
+    lpDisplayDevice->cb = sizeof(DISPLAY_DEVICEA);
+    CopyText(lpDisplayDevice->DeviceName, desktop.name);
+    CopyText(lpDisplayDevice->DeviceString, "Software Display Adapter");
+    if (desktop.attached) lpDisplayDevice->StateFlags |= DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
+    if (desktop.primary) lpDisplayDevice->StateFlags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
+    return TRUE;
+}
+
+// Only the current mode is known: the host lists no other modes.
+BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA* lpDevMode) {
+    int found = DesktopNamed(lpszDeviceName);
+    HostDesktop desktop = found >= 0 ? HostDesktopAt(found) : HostDesktop{};
+    desktop.name[sizeof(desktop.name) - 1] = 0;
+    // A fault aimed at one device names it as the host does, however the
+    // caller spelt it; the primary answers for a null name.
+    int64_t failed;
+    const char* faultName = found >= 0 ? desktop.name : lpszDeviceName ? lpszDeviceName : "";
+    if (SoftFault("EnumDisplaySettingsA", faultName, &failed)) return static_cast<BOOL>(failed);
+    if (found < 0 || !lpDevMode || iModeNum != ENUM_CURRENT_SETTINGS || !desktop.modeReadable) return FALSE;
+    FillMode(desktop, lpDevMode);
+    return TRUE;
+}
+
+// ---- for tests ------------------------------------------------------------
+
+void SoftUserReset() {
+    for (HDC dc : User.windowDcs) DeleteDC(dc);
+    for (HDC dc : User.paintDcs) DeleteDC(dc);
+    if (User.cursorCount < 0) HostCursorShow(true);
+    uintptr_t handlesIssued = User.handlesIssued;
+    User = UserLibraryState{};
+    User.handlesIssued = handlesIssued;
+}
+
+int SoftCursorCount() { return User.cursorCount; }
+
+bool SoftCursorClip(RECT* clip) {
+    if (clip) *clip = User.cursorClip;
+    return User.cursorClipped;
+}
+
+bool SoftWindowVisible(HWND hwnd) {
+    Window* window = WindowOf(hwnd);
+    return window && window->visible;
+}
+
+bool SoftWindowRect(HWND hwnd, RECT* rect) {
+    Window* window = WindowOf(hwnd);
+    if (!window || !rect) return false;
+    *rect = window->rect;
+    return true;
+}
+
+std::string SoftWindowTitle(HWND hwnd) {
+    Window* window = WindowOf(hwnd);
+    return window ? window->title : std::string();
 }

@@ -126,6 +126,8 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
+// Where a program without a console says why it stops: standard error here.
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
 #define THREAD_PRIORITY_HIGHEST 2
 
@@ -310,6 +312,97 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA* lpDevMode);
 // EnumDisplayDevicesA is reached through LoadLibraryA("User32.DLL") and
 // GetProcAddress, as the runtime asks for it.
+
+// Window styles, show commands and message removal beyond the runtime's own.
+#define WS_VISIBLE 0x10000000
+#define SW_SHOWNORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+#define SW_FORCEMINIMIZE 11
+#define PM_NOREMOVE 0x0000
+
+// The fields of a display mode that EnumDisplaySettingsA fills.
+#define DM_BITSPERPEL 0x00040000
+#define DM_PELSWIDTH 0x00080000
+#define DM_PELSHEIGHT 0x00100000
+#define DM_DISPLAYFREQUENCY 0x00400000
+
+// The high word of a key message's lParam.
+#define KF_EXTENDED 0x0100
+#define KF_ALTDOWN 0x2000
+#define KF_REPEAT 0x4000
+#define KF_UP 0x8000
+
+// Virtual-key codes; letters and digits are their upper-case characters.
+#define VK_BACK 0x08
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_PAUSE 0x13
+#define VK_CAPITAL 0x14
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_SNAPSHOT 0x2C
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_LWIN 0x5B
+#define VK_RWIN 0x5C
+#define VK_APPS 0x5D
+#define VK_NUMPAD0 0x60
+#define VK_NUMPAD1 0x61
+#define VK_NUMPAD2 0x62
+#define VK_NUMPAD3 0x63
+#define VK_NUMPAD4 0x64
+#define VK_NUMPAD5 0x65
+#define VK_NUMPAD6 0x66
+#define VK_NUMPAD7 0x67
+#define VK_NUMPAD8 0x68
+#define VK_NUMPAD9 0x69
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
+#define VK_F1 0x70
+#define VK_F2 0x71
+#define VK_F3 0x72
+#define VK_F4 0x73
+#define VK_F5 0x74
+#define VK_F6 0x75
+#define VK_F7 0x76
+#define VK_F8 0x77
+#define VK_F9 0x78
+#define VK_F10 0x79
+#define VK_F11 0x7A
+#define VK_F12 0x7B
+#define VK_NUMLOCK 0x90
+#define VK_SCROLL 0x91
+#define VK_OEM_1 0xBA
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_COMMA 0xBC
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
+#define VK_OEM_2 0xBF
+#define VK_OEM_3 0xC0
+#define VK_OEM_4 0xDB
+#define VK_OEM_5 0xDC
+#define VK_OEM_6 0xDD
+#define VK_OEM_7 0xDE
+#define VK_OEM_102 0xE2
 
 // ---- winmm ----------------------------------------------------------------
 
@@ -583,3 +676,16 @@ protected:
 typedef IDirectDraw7* LPDIRECTDRAW7;
 // DirectDrawCreateEx is reached through LoadLibraryA("DDRAW.DLL") and
 // GetProcAddress, as the runtime asks for it.
+
+// Results, description flags and the aggregation refusal that the software
+// DirectDraw gives beyond those the runtime tests for.
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
+#define DDERR_INVALIDCAPS ((HRESULT)0x88760064)
+#define DDERR_INVALIDMODE ((HRESULT)0x88760078)
+#define DDERR_INVALIDRECT ((HRESULT)0x88760096)
+#define DDERR_NOCOOPERATIVELEVELSET ((HRESULT)0x887600D4)
+#define DDERR_INVALIDDIRECTDRAWGUID ((HRESULT)0x88760231)
+#define DDERR_PRIMARYSURFACEALREADYEXISTS ((HRESULT)0x88760234)
+#define DDERR_CANTCREATEDC ((HRESULT)0x88760249)
+#define DDERR_IMPLICITLYCREATED ((HRESULT)0x8876024C)
+#define DDSD_CKSRCBLT 0x00010000

@@ -16,15 +16,6 @@ namespace {
 
 using RuntimeStartTest = RuntimeTest;
 
-// Destroys whatever heaps the runtime still holds, so that starting it again
-// leaves none unreachable (the list and scratch heaps are otherwise kept to
-// the end of the process).
-void ForgetRuntimeHeaps(bool mainHeapToo) {
-    if (mainHeapToo) HeapDestroy(Runtime.mainHeap);
-    HeapDestroy(Runtime.listHeap);
-    HeapDestroy(Runtime.scratchHeap);
-}
-
 // The exit code ProgramEnd ends the program with; -1 when it returned.
 int64_t ExitCodeOf(uint32_t code) {
     try {
@@ -36,8 +27,8 @@ int64_t ExitCodeOf(uint32_t code) {
 }
 
 TEST_F(RuntimeStartTest, ZeroesTheProgramStateAndMakesThreeHeaps) {
+    ForgetTheRuntime();
     Runtime.program = {640, 480, 320, 240, 0.5f, 12.5, 1};
-    ForgetRuntimeHeaps(true);
     Runtime.module = reinterpret_cast<HMODULE>(uintptr_t{0x1234});
     Runtime.mainHeap = reinterpret_cast<HANDLE>(uintptr_t{0x5678});
     size_t heaps = SoftHeapCount();
@@ -89,7 +80,7 @@ TEST_F(RuntimeStartTest, ProgramEndDestroysOnlyTheMainHeapAndExitsWithItsCode) {
 
 TEST_F(RuntimeStartTest, ProgramEndPassesItsExitCodeOn) {
     EXPECT_EQ(ExitCodeOf(3), 3);
-    ForgetRuntimeHeaps(false);
+    ForgetTheRuntime();
     RuntimeStart();
     EXPECT_EQ(ExitCodeOf(0xFFFFFFFFu), 0xFFFFFFFFu);
 }

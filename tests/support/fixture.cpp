@@ -1,15 +1,50 @@
 #include "support/fixture.h"
 
+#include "core/routines.h"
 #include "core/runtime.h"
+#include "display/desktop.h"
+#include "display/screen.h"
+#include "draw/context.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+
+namespace {
+
+void DestroyHeap(HANDLE& heap) {
+    if (heap) HeapDestroy(heap);
+    heap = nullptr;
+}
+
+}  // namespace
+
+void ForgetTheRuntime() {
+    // After ProgramEnd the main heap, and the sprite table in it, are gone.
+    if (!SoftHeapAlive(Runtime.mainHeap)) ScreenState.spriteTable = nullptr;
+    DrawEnd();
+    ScreenClose();
+    ScreenRelease();
+    if (ScreenState.displayObject) {
+        ScreenState.displayUseCount = 1;
+        DisplaySystemRelease();
+    }
+    ZeroFill(&ScreenState, sizeof(ScreenState));
+    SoftUserReset();
+    DesktopShutDown();
+    ZeroFill(&DesktopList, sizeof(DesktopList));
+    DestroyHeap(Runtime.mainHeap);
+    DestroyHeap(Runtime.listHeap);
+    DestroyHeap(Runtime.scratchHeap);
+}
 
 void RuntimeTest::SetUp() {
     HeadlessReset();
     RuntimeStart();
 }
 
-void RuntimeTest::TearDown() { HeadlessReset(); }
+void RuntimeTest::TearDown() {
+    ForgetTheRuntime();
+    HeadlessReset();
+}
 
 TestSurface::TestSurface(int width, int height, uint32_t fill)
     : width(width), height(height), pixels(size_t(width) * height, fill) {

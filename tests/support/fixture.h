@@ -8,6 +8,10 @@
 
 #include "platform/win32.h"
 
+// Puts the runtime's libraries and heaps back as a new process has them, so
+// that RuntimeStart can run again.
+void ForgetTheRuntime();
+
 // Starts the runtime afresh and forgets every armed fault, before and after
 // each test.
 class RuntimeTest : public ::testing::Test {

@@ -1,0 +1,78 @@
+#include "app/program.h"
+
+#include <cstdio>
+
+#include "app/orbit.h"
+#include "core/routines.h"
+#include "core/runtime.h"
+#include "display/desktop.h"
+#include "display/gamma.h"
+#include "display/screen.h"
+#include "draw/context.h"
+#include "draw/screen_target.h"
+
+namespace {
+
+constexpr int32_t kDesktop = 0;
+constexpr int32_t kScreenDepth = 32;
+constexpr char kWindowTitle[] = "ravlin";
+constexpr double kClockStep = 0.1;
+constexpr ColorValue kClearColour = 0;
+constexpr float kWaitThreshold = 0.9f;
+constexpr uint32_t kFrameWait = 40;
+constexpr float kShrinkFactor = 0.96f;
+constexpr float kEndThreshold = 0.2f;
+
+// Says which step of opening the display failed, then ends with code 1: a
+// program that cannot show anything must not report success. The line goes
+// to the debugger's output on Windows and to standard error on Linux.
+[[noreturn]] void EndForNoDisplay(const ProgramState& program) {
+    char line[160];
+    if (program.screenWidth <= 0 || program.screenHeight <= 0) {
+        std::snprintf(line, sizeof(line), "ravlin: no desktop to take the size of\n");
+    } else if (!ScreenState.window) {
+        std::snprintf(line, sizeof(line), "ravlin: cannot create the display window\n");
+    } else if (!ScreenState.displayObject) {
+        std::snprintf(line, sizeof(line), "ravlin: cannot load DirectDraw (DDRAW.DLL)\n");
+    } else {
+        std::snprintf(line, sizeof(line), "ravlin: cannot open a %d x %d x %d full-screen display\n",
+                      program.screenWidth, program.screenHeight, kScreenDepth);
+    }
+    OutputDebugStringA(line);
+    ProgramEnd(1);
+}
+
+void DrawFrame(const ProgramState& program) {
+    ScreenClear(kClearColour);
+    DrawBegin(ScreenDrawTarget());
+    OrbitSceneDraw(program.clock, program.scale, program.centreX, program.centreY);
+    DrawEnd();
+    ScreenFlip();
+}
+
+}  // namespace
+
+void ProgramMain() {
+    ProgramState& program = Runtime.program;
+    program.screenWidth = DesktopPixelWidth(kDesktop);
+    program.screenHeight = DesktopPixelHeight(kDesktop);
+    if (!ScreenOpen(program.screenWidth, program.screenHeight, kScreenDepth, kWindowTitle)) {
+        EndForNoDisplay(program);
+    }
+    program.centreX = program.screenWidth / 2;
+    program.centreY = program.screenHeight / 2;
+    program.scale = 1.0f;
+    GammaRampSet(0, 0, 0, 1);
+
+    for (;;) {
+        program.clock += kClockStep;
+        DrawFrame(program);
+        if (program.scale > kWaitThreshold) WaitMilliseconds(kFrameWait);
+        if (program.quitting) program.scale *= kShrinkFactor;
+        if (program.scale < kEndThreshold) break;
+    }
+
+    ScreenClear(kClearColour);
+    ScreenFlip();
+    ProgramEnd(0);
+}

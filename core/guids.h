@@ -1,0 +1,9 @@
+// The interface and device identifiers the runtime passes to the platform,
+// defined here from their values: nothing is taken from an import library.
+#pragma once
+
+#include "platform/win32.h"
+
+constexpr GUID kIidDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
+constexpr GUID kIidDirectDrawGammaControl = {
+    0x69C11C3E, 0xB46B, 0x11D1, {0xAD, 0x7A, 0x00, 0xC0, 0x4F, 0xC2, 0x9B, 0x4E}};

@@ -1,0 +1,31 @@
+// The desktops (display devices attached to the desktop) and their current
+// modes; slot 0 is always the primary one.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+struct DesktopRecord {
+    int16_t width;
+    int16_t height;
+    int16_t refresh;
+    int16_t depth;
+    char deviceName[32];
+};
+
+typedef BOOL(WINAPI* EnumDisplayDevicesRoutine)(LPCSTR device, DWORD number, PDISPLAY_DEVICEA record, DWORD flags);
+
+struct DesktopListRecord {
+    DesktopRecord* desktops;  // from the main heap; null before a scan
+    int32_t count;
+    HMODULE userLibrary;
+    EnumDisplayDevicesRoutine enumerate;
+};
+
+extern DesktopListRecord DesktopList;
+
+int32_t DesktopScan();
+int32_t DesktopPixelWidth(int32_t index);
+int32_t DesktopPixelHeight(int32_t index);
+void DesktopShutDown();

@@ -1,0 +1,220 @@
+// Setting the display up, opening a full-screen mode with its flipping pair of
+// surfaces, clearing, and closing it again.
+#include "display/screen.h"
+
+#include <cstring>
+
+#include "core/guids.h"
+#include "core/routines.h"
+#include "sprite/store.h"
+
+ScreenRecord ScreenState;
+
+namespace {
+
+typedef HRESULT(WINAPI* DirectDrawCreateExRoutine)(GUID* device, LPVOID* object, REFIID iid, IUnknown* outer);
+
+constexpr DWORD kExclusiveFullScreen = DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE;
+
+void LoadDisplayObject() {
+    ScreenState.displayLibrary = LoadLibraryA("DDRAW.DLL");
+    if (ScreenState.displayLibrary) {
+        FARPROC entry = GetProcAddress(ScreenState.displayLibrary, "DirectDrawCreateEx");
+        if (entry) {
+            auto create = reinterpret_cast<DirectDrawCreateExRoutine>(reinterpret_cast<void (*)()>(entry));
+            create(nullptr, reinterpret_cast<LPVOID*>(&ScreenState.displayObject), kIidDirectDraw7, nullptr);
+        }
+    }
+    if (!ScreenState.displayObject && ScreenState.displayLibrary) {
+        FreeLibrary(ScreenState.displayLibrary);
+        ScreenState.displayLibrary = nullptr;
+    }
+}
+
+void FreeEverySprite() {
+    ObjectTable* sprites = ScreenState.spriteTable;
+    intptr_t id = 0;
+    ObjectTableIterStart(sprites);
+    while (ObjectTableIterNext(sprites, &id)) SpriteFree(id);
+}
+
+template <typename Record>
+void ZeroWithSize(Record& record) {
+    std::memset(&record, 0, sizeof(record));
+    record.dwSize = sizeof(record);
+}
+
+PixelFormatCode FormatCode(int32_t depth, DWORD redMask, DWORD greenMask) {
+    if (depth == 32) return redMask == 0xFF ? 6 : 7;
+    if (depth == 24) return redMask == 0xFF ? 4 : 5;
+    if (depth == 16) return greenMask == 0x07E0 ? 3 : 2;
+    return 1;
+}
+
+}  // namespace
+
+ObjectTable* ScreenSetUp() {
+    ScreenState.spriteColourKey.dwColorSpaceLowValue = 0;
+    ScreenState.spriteColourKey.dwColorSpaceHighValue = 0;
+    ZeroWithSize(ScreenState.fillEffects);
+    ZeroWithSize(ScreenState.lockDescription);
+    ScreenState.refreshRate = 0;
+    ScreenState.frameRateLimit = 0;
+    ScreenState.backBufferAccess = 0;
+    ScreenState.spriteTable = ObjectTableCreate(sizeof(SpriteRecord), 64, SpriteFree);
+    if (!DisplayWindowCreate()) return nullptr;
+    ScreenState.setUp = 1;
+    if (!DisplaySystemAcquire()) return nullptr;
+    return ScreenState.spriteTable;
+}
+
+void ScreenShutDown() {
+    if (!ScreenState.setUp) return;
+    ScreenRelease();
+    DisplaySystemRelease();
+}
+
+IDirectDraw7* DisplaySystemAcquire() {
+    if (!ScreenState.displayObject) LoadDisplayObject();
+    ++ScreenState.displayUseCount;
+    return ScreenState.displayObject;
+}
+
+void DisplaySystemRelease() {
+    --ScreenState.displayUseCount;
+    if (ScreenState.displayObject && ScreenState.displayUseCount == 0) {
+        ScreenState.displayObject->Release();
+        FreeLibrary(ScreenState.displayLibrary);
+        ScreenState.displayObject = nullptr;
+        ScreenState.displayLibrary = nullptr;
+    }
+}
+
+int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* title) {
+    // Sizes and depth are 16-bit values throughout.
+    width = static_cast<int16_t>(width);
+    height = static_cast<int16_t>(height);
+    depth = static_cast<int16_t>(depth);
+    ScreenClose();
+    ScreenState.focusLossHook = SpriteBackupAll;
+
+    HWND window = DisplayWindowPlace(0, 0, width, height, title);
+    bool opened = false;
+    if (window) {
+        ScreenState.screenWidth = ScreenState.drawWidth = width;
+        ScreenState.screenHeight = ScreenState.drawHeight = height;
+        ScreenState.depth = depth;
+        ShowCursor(FALSE);
+        IDirectDraw7* display = ScreenState.displayObject;
+        opened = display && display->SetCooperativeLevel(window, kExclusiveFullScreen) == DD_OK &&
+                 display->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth), DWORD(ScreenState.refreshRate),
+                                         0) == DD_OK &&
+                 ScreenSurfacesCreate();
+    }
+    if (!opened) {
+        ScreenRelease();
+        return 0;
+    }
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    ScreenBuffersClear();
+    ScreenState.displayObject->GetMonitorFrequency(&ScreenState.monitorFrequency);
+    PixelFormatDetect();
+    ScreenState.active = 1;
+    ScreenState.presentRoutine = ScreenPresent;
+    timeBeginPeriod(1);
+    return 1;
+}
+
+void ScreenClose() {
+    if (ScreenState.screenWidth == 0) return;
+    timeEndPeriod(1);
+    ScreenRelease();
+    ScreenState.screenWidth = 0;
+    ScreenState.screenHeight = 0;
+}
+
+void ScreenRelease() {
+    FreeEverySprite();
+    if (ScreenState.displayObject) ScreenState.displayObject->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+    if (ScreenState.backBuffer) ScreenState.backBuffer->Release();
+    ScreenState.backBuffer = nullptr;
+    if (ScreenState.frontSurface) ScreenState.frontSurface->Release();
+    ScreenState.frontSurface = nullptr;
+    ScreenState.drawSurface = nullptr;
+    if (ScreenState.window) ShowCursor(TRUE);
+    ShowWindow(ScreenState.window, SW_HIDE);
+}
+
+HWND DisplayWindowPlace(int32_t x, int32_t y, int32_t width, int32_t height, const char* title) {
+    if (!ScreenState.window) return nullptr;
+    SetWindowTextA(ScreenState.window, title);
+    MoveWindow(ScreenState.window, x, y, width, height, TRUE);
+    return ScreenState.window;
+}
+
+int32_t ScreenSurfacesCreate() {
+    DDSURFACEDESC2 primary;
+    ZeroWithSize(primary);
+    primary.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    primary.dwBackBufferCount = 1;
+    primary.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
+    if (ScreenState.displayObject->CreateSurface(&primary, &ScreenState.frontSurface, nullptr) != DD_OK) return 0;
+
+    DDSCAPS2 back;
+    std::memset(&back, 0, sizeof(back));
+    back.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE;
+    // On failure the front surface stays, for ScreenRelease to release.
+    if (ScreenState.frontSurface->GetAttachedSurface(&back, &ScreenState.backBuffer) != DD_OK) return 0;
+    return 1;
+}
+
+void ScreenBuffersClear() {
+    SurfaceClearBlack(ScreenState.backBuffer);
+    SurfaceClearBlack(ScreenState.frontSurface);
+    ScreenState.drawSurface = ScreenState.backBuffer;
+}
+
+void SurfaceClearBlack(IDirectDrawSurface7* surface) {
+    HDC dc = nullptr;
+    if (surface->GetDC(&dc) != DD_OK) return;
+    RECT whole = {0, 0, ScreenState.drawWidth, ScreenState.drawHeight};
+    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    surface->ReleaseDC(dc);
+}
+
+void PixelFormatDetect() {
+    if (!ScreenState.frontSurface) return;
+    DDSURFACEDESC2& locked = ScreenState.lockDescription;
+    if (ScreenState.frontSurface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return;
+    ScreenState.frontSurface->Unlock(nullptr);
+    ScreenState.pixelFormat =
+        FormatCode(ScreenState.depth, locked.ddpfPixelFormat.dwRBitMask, locked.ddpfPixelFormat.dwGBitMask);
+}
+
+uint32_t PixelFromColor(int32_t red, int32_t green, int32_t blue) {
+    int32_t code = ScreenState.pixelFormat;
+    switch (ScreenState.depth) {
+        case 15:
+            return uint32_t(blue / 8 + (green / 8) * 32 + (red / 8) * 1024);
+        case 16:
+            // 5-6-5, whatever the mode's own layout.
+            return uint32_t(blue / 8 + (green / 4) * 32 + (red / 8) * 2048);
+        case 24:
+        case 32:
+            if (code == 4 || code == 6) return uint32_t(red + green * 256 + blue * 65536);
+            return uint32_t(blue + green * 256 + red * 65536);
+        default:
+            return 0;
+    }
+}
+
+void ScreenClear(ColorValue colour) {
+    DWORD fill = colour;
+    if (ScreenState.depth > 8) {
+        fill = PixelFromColor(int32_t(colour & 0xFF), int32_t(colour >> 8 & 0xFF), int32_t(colour >> 16 & 0xFF));
+    }
+    ScreenState.fillEffects.dwFillColor = fill;
+    if (ScreenState.drawSurface) {
+        ScreenState.drawSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &ScreenState.fillEffects);
+    }
+}

@@ -1,0 +1,562 @@
+// The SDL host: the Linux program's real machine. A steady clock, SDL's
+// displays as the desktops, a full-screen window with a streaming texture as
+// the exclusive display, and SDL's window, keyboard and mouse events.
+//
+// SDL starts on first use. Where it cannot (no display), the host answers as a
+// machine without one: no desktops, and the display cannot be taken.
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "platform/host/host.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10'000'000>>;
+
+constexpr int64_t kTicksPerSecond = Ticks::period::den;
+constexpr int kDefaultRefresh = 60;
+// Presents with vsync made back to back when the display is taken, to learn
+// whether the renderer's vsync is the display's, and how many of the first
+// ones are not counted.
+constexpr int kVsyncProbeFrames = 14;
+constexpr int kVsyncProbeSettling = 3;
+
+struct SdlHostState {
+    SteadyClock::time_point start = SteadyClock::now();
+    bool sdlTried = false;
+    bool sdlReady = false;
+
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int width = 0;  // the open mode; the texture's size
+    int height = 0;
+    int refresh = kDefaultRefresh;
+    bool focused = false;
+
+    // Whether the renderer's vsync waits for the display's own vertical blank.
+    // Where it does not, presents at the vertical blank wait on the host's
+    // clock of vertical blanks instead.
+    bool vsyncFollowsDisplay = false;
+    bool vsyncOn = false;
+    // A vertical blank on the host's clock; the others follow 1/refresh apart.
+    int64_t blankOrigin = 0;
+};
+
+SdlHostState SdlHost;
+
+// ---- keyboard scan codes --------------------------------------------------
+
+struct KeyCode {
+    SDL_Scancode scancode;
+    uint8_t code;  // as DirectInput numbers the key
+};
+
+constexpr KeyCode kKeyCodes[] = {
+    {SDL_SCANCODE_ESCAPE, 0x01},
+    {SDL_SCANCODE_1, 0x02},
+    {SDL_SCANCODE_2, 0x03},
+    {SDL_SCANCODE_3, 0x04},
+    {SDL_SCANCODE_4, 0x05},
+    {SDL_SCANCODE_5, 0x06},
+    {SDL_SCANCODE_6, 0x07},
+    {SDL_SCANCODE_7, 0x08},
+    {SDL_SCANCODE_8, 0x09},
+    {SDL_SCANCODE_9, 0x0A},
+    {SDL_SCANCODE_0, 0x0B},
+    {SDL_SCANCODE_MINUS, 0x0C},
+    {SDL_SCANCODE_EQUALS, 0x0D},
+    {SDL_SCANCODE_BACKSPACE, 0x0E},
+    {SDL_SCANCODE_TAB, 0x0F},
+    {SDL_SCANCODE_Q, 0x10},
+    {SDL_SCANCODE_W, 0x11},
+    {SDL_SCANCODE_E, 0x12},
+    {SDL_SCANCODE_R, 0x13},
+    {SDL_SCANCODE_T, 0x14},
+    {SDL_SCANCODE_Y, 0x15},
+    {SDL_SCANCODE_U, 0x16},
+    {SDL_SCANCODE_I, 0x17},
+    {SDL_SCANCODE_O, 0x18},
+    {SDL_SCANCODE_P, 0x19},
+    {SDL_SCANCODE_LEFTBRACKET, 0x1A},
+    {SDL_SCANCODE_RIGHTBRACKET, 0x1B},
+    {SDL_SCANCODE_RETURN, 0x1C},
+    {SDL_SCANCODE_LCTRL, 0x1D},
+    {SDL_SCANCODE_A, 0x1E},
+    {SDL_SCANCODE_S, 0x1F},
+    {SDL_SCANCODE_D, 0x20},
+    {SDL_SCANCODE_F, 0x21},
+    {SDL_SCANCODE_G, 0x22},
+    {SDL_SCANCODE_H, 0x23},
+    {SDL_SCANCODE_J, 0x24},
+    {SDL_SCANCODE_K, 0x25},
+    {SDL_SCANCODE_L, 0x26},
+    {SDL_SCANCODE_SEMICOLON, 0x27},
+    {SDL_SCANCODE_APOSTROPHE, 0x28},
+    {SDL_SCANCODE_GRAVE, 0x29},
+    {SDL_SCANCODE_LSHIFT, 0x2A},
+    {SDL_SCANCODE_BACKSLASH, 0x2B},
+    // The ISO keyboard's key beside Enter sits where the backslash key is and
+    // sends its code.
+    {SDL_SCANCODE_NONUSHASH, 0x2B},
+    {SDL_SCANCODE_Z, 0x2C},
+    {SDL_SCANCODE_X, 0x2D},
+    {SDL_SCANCODE_C, 0x2E},
+    {SDL_SCANCODE_V, 0x2F},
+    {SDL_SCANCODE_B, 0x30},
+    {SDL_SCANCODE_N, 0x31},
+    {SDL_SCANCODE_M, 0x32},
+    {SDL_SCANCODE_COMMA, 0x33},
+    {SDL_SCANCODE_PERIOD, 0x34},
+    {SDL_SCANCODE_SLASH, 0x35},
+    {SDL_SCANCODE_RSHIFT, 0x36},
+    {SDL_SCANCODE_KP_MULTIPLY, 0x37},
+    {SDL_SCANCODE_LALT, 0x38},
+    {SDL_SCANCODE_SPACE, 0x39},
+    {SDL_SCANCODE_CAPSLOCK, 0x3A},
+    {SDL_SCANCODE_F1, 0x3B},
+    {SDL_SCANCODE_F2, 0x3C},
+    {SDL_SCANCODE_F3, 0x3D},
+    {SDL_SCANCODE_F4, 0x3E},
+    {SDL_SCANCODE_F5, 0x3F},
+    {SDL_SCANCODE_F6, 0x40},
+    {SDL_SCANCODE_F7, 0x41},
+    {SDL_SCANCODE_F8, 0x42},
+    {SDL_SCANCODE_F9, 0x43},
+    {SDL_SCANCODE_F10, 0x44},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 0x45},
+    {SDL_SCANCODE_SCROLLLOCK, 0x46},
+    {SDL_SCANCODE_KP_7, 0x47},
+    {SDL_SCANCODE_KP_8, 0x48},
+    {SDL_SCANCODE_KP_9, 0x49},
+    {SDL_SCANCODE_KP_MINUS, 0x4A},
+    {SDL_SCANCODE_KP_4, 0x4B},
+    {SDL_SCANCODE_KP_5, 0x4C},
+    {SDL_SCANCODE_KP_6, 0x4D},
+    {SDL_SCANCODE_KP_PLUS, 0x4E},
+    {SDL_SCANCODE_KP_1, 0x4F},
+    {SDL_SCANCODE_KP_2, 0x50},
+    {SDL_SCANCODE_KP_3, 0x51},
+    {SDL_SCANCODE_KP_0, 0x52},
+    {SDL_SCANCODE_KP_PERIOD, 0x53},
+    {SDL_SCANCODE_NONUSBACKSLASH, 0x56},
+    {SDL_SCANCODE_F11, 0x57},
+    {SDL_SCANCODE_F12, 0x58},
+    {SDL_SCANCODE_F13, 0x64},
+    {SDL_SCANCODE_F14, 0x65},
+    {SDL_SCANCODE_F15, 0x66},
+    // Japanese and Brazilian keys.
+    {SDL_SCANCODE_INTERNATIONAL2, 0x70},
+    {SDL_SCANCODE_INTERNATIONAL1, 0x73},
+    {SDL_SCANCODE_INTERNATIONAL4, 0x79},
+    {SDL_SCANCODE_INTERNATIONAL5, 0x7B},
+    {SDL_SCANCODE_INTERNATIONAL3, 0x7D},
+    {SDL_SCANCODE_KP_COMMA, 0x7E},
+    {SDL_SCANCODE_KP_EQUALS, 0x8D},
+    {SDL_SCANCODE_AUDIOPREV, 0x90},
+    {SDL_SCANCODE_AUDIONEXT, 0x99},
+    {SDL_SCANCODE_KP_ENTER, 0x9C},
+    {SDL_SCANCODE_RCTRL, 0x9D},
+    {SDL_SCANCODE_MUTE, 0xA0},
+    {SDL_SCANCODE_AUDIOMUTE, 0xA0},
+    {SDL_SCANCODE_CALCULATOR, 0xA1},
+    {SDL_SCANCODE_AUDIOPLAY, 0xA2},
+    {SDL_SCANCODE_AUDIOSTOP, 0xA4},
+    {SDL_SCANCODE_VOLUMEDOWN, 0xAE},
+    {SDL_SCANCODE_VOLUMEUP, 0xB0},
+    {SDL_SCANCODE_AC_HOME, 0xB2},
+    {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+    {SDL_SCANCODE_PRINTSCREEN, 0xB7},
+    {SDL_SCANCODE_SYSREQ, 0xB7},
+    {SDL_SCANCODE_RALT, 0xB8},
+    {SDL_SCANCODE_PAUSE, 0xC5},
+    {SDL_SCANCODE_HOME, 0xC7},
+    {SDL_SCANCODE_UP, 0xC8},
+    {SDL_SCANCODE_PAGEUP, 0xC9},
+    {SDL_SCANCODE_LEFT, 0xCB},
+    {SDL_SCANCODE_RIGHT, 0xCD},
+    {SDL_SCANCODE_END, 0xCF},
+    {SDL_SCANCODE_DOWN, 0xD0},
+    {SDL_SCANCODE_PAGEDOWN, 0xD1},
+    {SDL_SCANCODE_INSERT, 0xD2},
+    {SDL_SCANCODE_DELETE, 0xD3},
+    {SDL_SCANCODE_LGUI, 0xDB},
+    {SDL_SCANCODE_RGUI, 0xDC},
+    {SDL_SCANCODE_APPLICATION, 0xDD},
+    {SDL_SCANCODE_POWER, 0xDE},
+    {SDL_SCANCODE_SLEEP, 0xDF},
+    {SDL_SCANCODE_AC_SEARCH, 0xE5},
+    {SDL_SCANCODE_AC_BOOKMARKS, 0xE6},
+    {SDL_SCANCODE_AC_REFRESH, 0xE7},
+    {SDL_SCANCODE_AC_STOP, 0xE8},
+    {SDL_SCANCODE_AC_FORWARD, 0xE9},
+    {SDL_SCANCODE_AC_BACK, 0xEA},
+    {SDL_SCANCODE_COMPUTER, 0xEB},
+    {SDL_SCANCODE_MAIL, 0xEC},
+    {SDL_SCANCODE_MEDIASELECT, 0xED},
+};
+
+// The table above indexed by scancode; 0 where a key has no code.
+constexpr std::array<uint8_t, SDL_NUM_SCANCODES> KeyCodesByScancode() {
+    std::array<uint8_t, SDL_NUM_SCANCODES> codes = {};
+    for (const KeyCode& key : kKeyCodes) codes[key.scancode] = key.code;
+    return codes;
+}
+
+constexpr std::array<uint8_t, SDL_NUM_SCANCODES> kCodeOfScancode = KeyCodesByScancode();
+
+int KeyCodeOf(SDL_Scancode scancode) {
+    return scancode >= 0 && scancode < SDL_NUM_SCANCODES ? kCodeOfScancode[scancode] : 0;
+}
+
+// ---- start-up -------------------------------------------------------------
+
+// Where no display is reachable, SDL falls back to video drivers that draw
+// nowhere; the host then has no display either.
+bool DrawsNowhere(const char* driver) {
+    return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+bool SdlReady() {
+    if (SdlHost.sdlTried) return SdlHost.sdlReady;
+    SdlHost.sdlTried = true;
+    // SIGINT keeps its default action, so that the program can always be
+    // stopped from a terminal.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A close request for the window is one Close event, not also a quit.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // The mouse counts as it moves, whatever the scale of a mode smaller than
+    // the desktop.
+    SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+    if (DrawsNowhere(SDL_GetCurrentVideoDriver())) {
+        SDL_Quit();
+        return false;
+    }
+    SdlHost.sdlReady = true;
+    // Keys arrive as key events only, never through an input method.
+    SDL_StopTextInput();
+    return true;
+}
+
+HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
+    int depth = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+    // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32 bits.
+    if (SDL_BYTESPERPIXEL(mode.format) == 4) depth = 32;
+    return {mode.w, mode.h, depth, mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefresh};
+}
+
+}  // namespace
+
+// ---- clock and process ----------------------------------------------------
+
+int64_t HostTicks() { return std::chrono::duration_cast<Ticks>(SteadyClock::now() - SdlHost.start).count(); }
+
+int64_t HostTicksPerSecond() { return kTicksPerSecond; }
+
+void HostSleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+// Like ExitProcess, this runs no static destructors or exit handlers: the
+// software layer's records stay as they are to the end.
+void HostExit(uint32_t code) {
+    if (SdlHost.sdlReady) SDL_Quit();
+    std::fflush(nullptr);
+    std::_Exit(static_cast<int>(code));
+}
+
+// ---- desktops -------------------------------------------------------------
+
+int HostDesktopCount() { return SdlReady() ? std::max(SDL_GetNumVideoDisplays(), 0) : 0; }
+
+HostDesktop HostDesktopAt(int index) {
+    HostDesktop desktop = {};
+    if (index < 0 || index >= HostDesktopCount()) return desktop;
+    std::snprintf(desktop.name, sizeof(desktop.name), "\\\\.\\DISPLAY%d", index + 1);
+    desktop.attached = true;
+    desktop.primary = index == 0;
+    SDL_DisplayMode mode = {};
+    desktop.modeReadable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
+    if (desktop.modeReadable) desktop.mode = ModeOf(mode);
+    return desktop;
+}
+
+HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
+
+// ---- the exclusive display ------------------------------------------------
+
+namespace {
+
+int64_t RefreshTicks() { return kTicksPerSecond / SdlHost.refresh; }
+
+// The first vertical blank after `ticks` on the host's clock of blanks.
+int64_t VerticalBlankAfter(int64_t ticks) {
+    int64_t refresh = SdlHost.refresh;
+    int64_t since = std::max<int64_t>(ticks - SdlHost.blankOrigin, 0);
+    int64_t blank = since * refresh / kTicksPerSecond + 1;
+    return SdlHost.blankOrigin + (blank * kTicksPerSecond + refresh - 1) / refresh;
+}
+
+void WaitForVerticalBlank() {
+    int64_t blank = VerticalBlankAfter(HostTicks());
+    std::this_thread::sleep_until(SdlHost.start + Ticks(blank));
+}
+
+void SetVsync(bool on) {
+    if (SdlHost.vsyncOn == on) return;
+    SDL_RenderSetVSync(SdlHost.renderer, on ? 1 : 0);
+    SdlHost.vsyncOn = on;
+}
+
+// The renderer's vsync is the display's vertical blank only if presents made
+// back to back with it come 1/refresh apart. Where they return at once, or
+// follow a timer of their own (a virtual X server does either), the host keeps
+// the display's time itself.
+bool VsyncFollowsDisplay() {
+    SDL_SetRenderDrawColor(SdlHost.renderer, 0, 0, 0, 255);
+    std::array<int64_t, kVsyncProbeFrames> gaps = {};
+    int64_t last = HostTicks();
+    for (int64_t& gap : gaps) {
+        SDL_RenderClear(SdlHost.renderer);
+        SDL_RenderPresent(SdlHost.renderer);
+        int64_t now = HostTicks();
+        gap = now - last;
+        last = now;
+    }
+    // The first presents fill the driver's queue and return early.
+    auto steady = gaps.begin() + kVsyncProbeSettling;
+    auto middle = steady + (gaps.end() - steady) / 2;
+    std::nth_element(steady, middle, gaps.end());
+    return std::abs(*middle - RefreshTicks()) * 50 <= RefreshTicks();
+}
+
+bool MakeRenderer() {
+    SdlHost.renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (!SdlHost.renderer) SdlHost.renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_SOFTWARE);
+    if (!SdlHost.renderer) return false;
+    SDL_RendererInfo info = {};
+    SdlHost.vsyncOn = SDL_GetRendererInfo(SdlHost.renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    SdlHost.vsyncFollowsDisplay = SdlHost.vsyncOn && VsyncFollowsDisplay();
+    if (!SdlHost.vsyncFollowsDisplay) SetVsync(false);
+    SdlHost.blankOrigin = HostTicks();
+    return true;
+}
+
+bool MakeWindow() {
+    int display = 0;
+    SDL_DisplayMode desktop = {};
+    if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
+    SdlHost.refresh = ModeOf(desktop).refresh;
+    SdlHost.window =
+        SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!SdlHost.window) return false;
+    SDL_RaiseWindow(SdlHost.window);
+    SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    return MakeRenderer();
+}
+
+// A mode smaller than the desktop is scaled up to fill it.
+bool MakeTexture(int width, int height) {
+    if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
+    SdlHost.texture =
+        SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!SdlHost.texture) return false;
+    SDL_SetTextureBlendMode(SdlHost.texture, SDL_BLENDMODE_NONE);
+    SDL_RenderSetLogicalSize(SdlHost.renderer, width, height);
+    SdlHost.width = width;
+    SdlHost.height = height;
+    return true;
+}
+
+// The mouse reports relative counts only while the display is ours.
+void FollowFocus(bool focused) {
+    SdlHost.focused = focused;
+    SDL_SetRelativeMouseMode(SdlHost.window && focused ? SDL_TRUE : SDL_FALSE);
+}
+
+}  // namespace
+
+bool HostDisplayOpen(int width, int height, int depth) {
+    // Frames arrive as 32-bit pixels whatever the depth; the texture takes them as they are.
+    (void)depth;
+    if (width <= 0 || height <= 0 || !SdlReady()) return false;
+    if (!SdlHost.window && !MakeWindow()) {
+        HostDisplayClose();
+        return false;
+    }
+    bool sameMode = SdlHost.texture && width == SdlHost.width && height == SdlHost.height;
+    if (!sameMode && !MakeTexture(width, height)) {
+        HostDisplayClose();
+        return false;
+    }
+    FollowFocus(SdlHost.focused);
+    return true;
+}
+
+void HostDisplayClose() {
+    if (!SdlHost.window) return;
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    SDL_HideWindow(SdlHost.window);
+    if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
+    if (SdlHost.renderer) SDL_DestroyRenderer(SdlHost.renderer);
+    SDL_DestroyWindow(SdlHost.window);
+    SdlHost.texture = nullptr;
+    SdlHost.renderer = nullptr;
+    SdlHost.window = nullptr;
+    SdlHost.width = 0;
+    SdlHost.height = 0;
+    SdlHost.focused = false;
+}
+
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank) {
+    if (!SdlHost.texture) return;
+    SDL_Rect area = {0, 0, std::min(width, SdlHost.width), std::min(height, SdlHost.height)};
+    SDL_UpdateTexture(SdlHost.texture, &area, pixels, pitch);
+    // The clear keeps the bars black where the mode's shape is not the desktop's.
+    SDL_RenderClear(SdlHost.renderer);
+    SDL_RenderCopy(SdlHost.renderer, SdlHost.texture, nullptr, nullptr);
+    if (!SdlHost.vsyncFollowsDisplay) {
+        if (atVerticalBlank) WaitForVerticalBlank();
+        SDL_RenderPresent(SdlHost.renderer);
+        return;
+    }
+    SetVsync(atVerticalBlank);
+    int64_t before = HostTicks();
+    SDL_RenderPresent(SdlHost.renderer);
+    int64_t after = HostTicks();
+    // A present that waited returned at the vertical blank: the host's clock
+    // of blanks follows the display's from there.
+    if (atVerticalBlank && after - before >= RefreshTicks() / 4) SdlHost.blankOrigin = after;
+}
+
+// The beam sweeps the mode's lines and then a blank of a twentieth as many
+// lines, once per refresh interval; an interval ends at a vertical blank.
+int HostDisplayScanLine() {
+    int lines = SdlHost.window ? SdlHost.height : HostPrimaryDesktop().height;
+    int64_t total = lines + std::max(lines / 20, 1);
+    int64_t since = std::max<int64_t>(HostTicks() - SdlHost.blankOrigin, 0);
+    int64_t phase = since * SdlHost.refresh % kTicksPerSecond;
+    int64_t line = phase * total / kTicksPerSecond;
+    return line < lines ? static_cast<int>(line) : -1;
+}
+
+int HostDisplayRefreshRate() {
+    if (SdlHost.window) return SdlHost.refresh;
+    int refresh = HostPrimaryDesktop().refresh;
+    return refresh > 0 ? refresh : kDefaultRefresh;
+}
+
+bool HostGammaRead(uint16_t ramp[768]) {
+    return SdlHost.window && SDL_GetWindowGammaRamp(SdlHost.window, ramp, ramp + 256, ramp + 512) == 0;
+}
+
+bool HostGammaWrite(const uint16_t ramp[768]) {
+    return SdlHost.window && SDL_SetWindowGammaRamp(SdlHost.window, ramp, ramp + 256, ramp + 512) == 0;
+}
+
+void HostCursorShow(bool visible) {
+    if (SdlReady()) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+// ---- events ---------------------------------------------------------------
+
+namespace {
+
+bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
+    // What a window given back to the desktop still reports is not news.
+    if (!SdlHost.window || window.windowID != SDL_GetWindowID(SdlHost.window)) return false;
+    switch (window.event) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            FollowFocus(false);
+            *event = {HostEventType::FocusLost, 0, 0, 0};
+            return true;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            FollowFocus(true);
+            *event = {HostEventType::FocusGained, 0, 0, 0};
+            return true;
+        case SDL_WINDOWEVENT_CLOSE:
+            *event = {HostEventType::Close, 0, 0, 0};
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool KeyEvent(const SDL_KeyboardEvent& key, HostEvent* event) {
+    int code = KeyCodeOf(key.keysym.scancode);
+    // A held key's repeats are not new presses.
+    if (code == 0 || key.repeat) return false;
+    *event = {key.type == SDL_KEYDOWN ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0};
+    return true;
+}
+
+bool ButtonEvent(const SDL_MouseButtonEvent& button, HostEvent* event) {
+    int number = button.button == SDL_BUTTON_LEFT     ? 1
+                 : button.button == SDL_BUTTON_RIGHT  ? 2
+                 : button.button == SDL_BUTTON_MIDDLE ? 3
+                                                      : 0;
+    if (number == 0) return false;
+    *event = {HostEventType::MouseButton, number, button.state == SDL_PRESSED ? 1 : 0, 0};
+    return true;
+}
+
+bool WheelEvent(const SDL_MouseWheelEvent& wheel, HostEvent* event) {
+    int notches = wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -wheel.y : wheel.y;
+    if (notches == 0) return false;
+    *event = {HostEventType::MouseWheel, notches * 120, 0, 0};
+    return true;
+}
+
+// Turns one of SDL's events into the host's; false for those it has no use for.
+bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
+    switch (sdl.type) {
+        case SDL_WINDOWEVENT:
+            return WindowEvent(sdl.window, event);
+        case SDL_QUIT:
+            *event = {HostEventType::Close, 0, 0, 0};
+            return true;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            return KeyEvent(sdl.key, event);
+        case SDL_MOUSEMOTION:
+            if (sdl.motion.xrel == 0 && sdl.motion.yrel == 0) return false;
+            *event = {HostEventType::MouseMove, 0, sdl.motion.xrel, sdl.motion.yrel};
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return ButtonEvent(sdl.button, event);
+        case SDL_MOUSEWHEEL:
+            return WheelEvent(sdl.wheel, event);
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool HostNextEvent(HostEvent* event) {
+    if (!SdlReady()) return false;
+    SDL_Event sdl;
+    while (SDL_PollEvent(&sdl)) {
+        if (HostEventFrom(sdl, event)) return true;
+    }
+    return false;
+}
+
+// ---- faults ---------------------------------------------------------------
+
+// Faults are injected by the headless host only; the real machine's
+// operations fail on their own.
+bool HostFault(const char* operation, int64_t* result) {
+    (void)operation;
+    (void)result;
+    return false;
+}

@@ -1,0 +1,150 @@
+// The desktop list and the gamma ramp.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "display/desktop.h"
+#include "display/gamma.h"
+#include "display/screen.h"
+#include "platform/host/headless.h"
+#include "platform/soft/soft.h"
+#include "support/display.h"
+
+namespace {
+
+HostDesktop Device(const char* name, bool primary, HostDesktopMode mode, bool attached = true) {
+    HostDesktop desktop = {};
+    std::strcpy(desktop.name, name);
+    desktop.attached = attached;
+    desktop.primary = primary;
+    desktop.modeReadable = true;
+    desktop.mode = mode;
+    return desktop;
+}
+
+}  // namespace
+
+TEST_F(DisplayTest, PrimaryDesktopTakesSlotZeroWhereverItIsListed) {
+    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", false, {1280, 1024, 32, 75}),
+                         Device("\\\\.\\DISPLAY2", true, {1920, 1080, 32, 60}),
+                         Device("\\\\.\\DISPLAY3", false, {800, 600, 16, 60}, false)});
+    EXPECT_EQ(DesktopScan(), 2);
+    EXPECT_EQ(DesktopPixelWidth(0), 1920);
+    EXPECT_EQ(DesktopPixelHeight(0), 1080);
+    EXPECT_STREQ(DesktopList.desktops[0].deviceName, "\\\\.\\DISPLAY2");
+    EXPECT_EQ(DesktopList.desktops[0].refresh, 60);
+    EXPECT_EQ(DesktopPixelWidth(1), 1280);
+    EXPECT_EQ(DesktopList.desktops[1].depth, 32);
+    EXPECT_EQ(DesktopPixelWidth(-1), 0);
+    EXPECT_EQ(DesktopPixelWidth(2), 0);
+    EXPECT_EQ(DesktopPixelHeight(2), 0);
+}
+
+TEST_F(DisplayTest, AnUnreadableModeIsSkipped) {
+    HostDesktop unreadable = Device("\\\\.\\DISPLAY2", false, {1280, 1024, 32, 75});
+    unreadable.modeReadable = false;
+    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", true, {1024, 768, 32, 60}), unreadable,
+                         Device("\\\\.\\DISPLAY3", false, {800, 600, 32, 60})});
+    EXPECT_EQ(DesktopScan(), 3);
+    EXPECT_EQ(DesktopPixelWidth(0), 1024);
+    EXPECT_EQ(DesktopPixelWidth(1), 800);
+    EXPECT_EQ(DesktopPixelWidth(2), 0);  // counted, never filled
+}
+
+// Devices that change between the counting and the filling pass never make
+// the scan write past its array (the sanitizer build checks the writes).
+TEST_F(DisplayTest, MoreDevicesWhenFillingThanWhenCountingStayInTheArray) {
+    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", false, {1024, 768, 32, 60}),
+                         Device("\\\\.\\DISPLAY2", false, {800, 600, 32, 60}),
+                         Device("\\\\.\\DISPLAY3", true, {640, 480, 32, 60})});
+    // The counting pass sees one device only; the filling pass sees all three.
+    HeadlessFailOn("EnumDisplayDevicesA", 2, 0);
+    EXPECT_EQ(DesktopScan(), 1);
+    EXPECT_EQ(DesktopPixelWidth(0), 640);
+}
+
+TEST_F(DisplayTest, WithoutTheEnumerationTheScreenIsDescribedThroughADeviceContext) {
+    HeadlessSetDesktop({1152, 864, 32, 1});
+    HeadlessFailOn("GetProcAddress EnumDisplayDevicesA", 1, 0);
+    DesktopShutDown();
+    DesktopList = {};
+    EXPECT_EQ(DesktopScan(), 1);
+    EXPECT_EQ(DesktopPixelWidth(0), 1152);
+    EXPECT_EQ(DesktopPixelHeight(0), 864);
+    EXPECT_EQ(DesktopList.desktops[0].depth, 32);
+    EXPECT_EQ(DesktopList.desktops[0].refresh, 0);  // 1 stands for the default
+    EXPECT_STREQ(DesktopList.desktops[0].deviceName, "");
+
+    HeadlessFailOn("CreateDCA", 1, 0);
+    EXPECT_EQ(DesktopScan(), 0);
+    EXPECT_EQ(DesktopPixelWidth(0), 0);
+}
+
+TEST_F(DisplayTest, ASecondScanReplacesTheListWithoutLoadingAgain) {
+    EXPECT_EQ(SoftModuleLoadCount("USER32.DLL"), 1);
+    HeadlessSetDesktop({800, 600, 32, 60});
+    EXPECT_EQ(DesktopScan(), 1);
+    EXPECT_EQ(DesktopPixelWidth(0), 800);
+    EXPECT_EQ(SoftModuleLoadCount("USER32.DLL"), 1);
+    DesktopShutDown();
+    EXPECT_EQ(SoftModuleLoadCount("USER32.DLL"), 0);
+}
+
+// ---- gamma ------------------------------------------------------------------
+
+namespace {
+
+DDGAMMARAMP Ramp() {
+    DDGAMMARAMP ramp;
+    for (int i = 0; i < 256; ++i) ramp.red[i] = ramp.green[i] = ramp.blue[i] = WORD(i * 257);
+    return ramp;
+}
+
+DDGAMMARAMP Displayed() {
+    DDGAMMARAMP ramp;
+    std::memcpy(&ramp, HeadlessDisplay().gamma, sizeof(ramp));
+    return ramp;
+}
+
+}  // namespace
+
+TEST_F(DisplayTest, GammaNeedsAnOpenScreenWithGammaControl) {
+    EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
+    ASSERT_EQ(Open(), 1);
+    HeadlessFailOn("IDirectDrawSurface7::QueryInterface", 1, E_NOINTERFACE);
+    EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
+    HeadlessFailOn("IDirectDrawGammaControl::GetGammaRamp", 1, DDERR_GENERIC);
+    EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
+    HeadlessFailOn("IDirectDrawGammaControl::SetGammaRamp", 1, DDERR_GENERIC);
+    EXPECT_EQ(GammaRampSet(0, 0, 0, 0), 0);
+}
+
+TEST_F(DisplayTest, GammaCapsEachChannelAgainstTheSavedRamp) {
+    ASSERT_EQ(Open(), 1);
+    ASSERT_EQ(GammaRampSet(9, 9, 9, 1), 1);
+    const DDGAMMARAMP saved = Ramp();
+    EXPECT_EQ(std::memcmp(&GammaSavedRamp, &saved, sizeof(saved)), 0);
+
+    // Levels 255 cap only the entries above 65280.
+    ASSERT_EQ(GammaRampSet(255, 255, 255, 0), 1);
+    DDGAMMARAMP shown = Displayed();
+    EXPECT_EQ(shown.red[254], saved.red[254]);
+    EXPECT_EQ(shown.red[255], 65280);
+    EXPECT_EQ(shown.blue[255], 65280);
+
+    // Level 0 turns every entry above 0 to 0, channel by channel.
+    ASSERT_EQ(GammaRampSet(0, 128, 255, 0), 1);
+    shown = Displayed();
+    EXPECT_EQ(shown.red[0], 0);
+    EXPECT_EQ(shown.red[200], 0);
+    EXPECT_EQ(shown.green[127], saved.green[127]);
+    EXPECT_EQ(shown.green[200], 128 * 256);
+    EXPECT_EQ(shown.blue[100], saved.blue[100]);
+
+    // Raising the level again restores nothing below it: each call starts
+    // from the ramp now shown.
+    ASSERT_EQ(GammaRampSet(255, 255, 255, 0), 1);
+    shown = Displayed();
+    EXPECT_EQ(shown.red[200], 0);
+    EXPECT_EQ(shown.red[255], 65280);
+}

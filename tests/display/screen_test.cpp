@@ -1,0 +1,126 @@
+// Opening and closing the display, its failure paths, clearing and the
+// pixel layout.
+#include "display/screen.h"
+
+#include <gtest/gtest.h>
+
+#include "core/object_table.h"
+#include "platform/host/headless.h"
+#include "platform/soft/soft.h"
+#include "sprite/store.h"
+#include "support/display.h"
+
+TEST_F(DisplayTest, OpenGivesAFlippingPairClearedBlack) {
+    ASSERT_EQ(Open(), 1);
+    EXPECT_TRUE(HeadlessDisplay().open);
+    EXPECT_EQ(HeadlessDisplay().width, 640);
+    EXPECT_EQ(HeadlessDisplay().height, 480);
+    EXPECT_FALSE(HeadlessDisplay().cursorVisible);
+    EXPECT_EQ(ScreenState.drawSurface, ScreenState.backBuffer);
+    EXPECT_EQ(ScreenState.active, 1);
+    EXPECT_EQ(ScreenState.pixelFormat, 7);  // X8R8G8B8: blue in the lowest byte
+    EXPECT_EQ(ScreenState.monitorFrequency, 60u);
+    EXPECT_TRUE(WindowShown());
+    EXPECT_EQ(BackBufferPixel(0, 0), 0u);
+    EXPECT_EQ(BackBufferPixel(639, 479), 0u);
+}
+
+TEST_F(DisplayTest, SizesAreCutTo16BitsBeforeAnyUse) {
+    ASSERT_EQ(ScreenOpen(65536 + 800, 600, 32, "cut"), 1);
+    EXPECT_EQ(ScreenState.screenWidth, 800);
+    EXPECT_EQ(HeadlessDisplay().width, 800);
+    EXPECT_EQ(ScreenOpen(32768 + 100, 600, 32, "negative"), 0);
+    EXPECT_EQ(ScreenState.screenWidth, 100 - 32768);
+    ExpectNothingLeft();
+}
+
+TEST_F(DisplayTest, SecondOpenClosesTheFirstAndFreesItsSprites) {
+    ASSERT_EQ(Open(), 1);
+    auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 3));
+    ASSERT_NE(SpriteSurfaceCreate(sprite, 16, 16, 0, 0), nullptr);
+    int surfaces = SurfaceCount();
+    ASSERT_EQ(ScreenOpen(800, 600, 32, "second"), 1);
+    EXPECT_EQ(ObjectTableGet(ScreenState.spriteTable, 3), nullptr);
+    EXPECT_EQ(SurfaceCount(), surfaces - 1);
+    EXPECT_EQ(HeadlessDisplay().width, 800);
+    EXPECT_EQ(CursorCount(), -1);  // hidden once, not twice
+}
+
+// Every refusal on the way to an open display leaves nothing behind.
+class DisplayOpenFailure : public DisplayTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(DisplayOpenFailure, LeavesNoSurfaceNormalLevelCursorShownWindowHidden) {
+    HeadlessFailOn(GetParam(), 1, DDERR_GENERIC);
+    EXPECT_EQ(Open(), 0);
+    ExpectNothingLeft();
+    // And the next attempt, with nothing failing, opens.
+    EXPECT_EQ(Open(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, DisplayOpenFailure,
+                         testing::Values("IDirectDraw7::SetCooperativeLevel", "IDirectDraw7::SetDisplayMode",
+                                         "IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetAttachedSurface"));
+
+TEST_F(DisplayTest, WithoutDirectDrawSetUpFailsButCountsTheUse) {
+    for (const char* missing : {"LoadLibraryA DDRAW.DLL", "GetProcAddress DirectDrawCreateEx", "DirectDrawCreateEx"}) {
+        SCOPED_TRACE(missing);
+        Restart([&] { HeadlessFailOn(missing, 1, 0); });
+        EXPECT_EQ(ScreenState.displayObject, nullptr);
+        EXPECT_EQ(ScreenState.displayUseCount, 1);
+        EXPECT_EQ(ScreenState.setUp, 1);
+        EXPECT_EQ(SoftModuleLoadCount("DDRAW.DLL"), 0);
+        EXPECT_EQ(Open(), 0);
+        ExpectNothingLeft();
+        DisplaySystemRelease();
+        EXPECT_EQ(ScreenState.displayUseCount, 0);
+    }
+}
+
+TEST_F(DisplayTest, FailedClearOrFormatReadStillOpens) {
+    HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC, 2);
+    HeadlessFailOn("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
+    EXPECT_EQ(Open(), 1);
+    EXPECT_EQ(ScreenState.pixelFormat, 0);  // the format stays as it was
+}
+
+TEST_F(DisplayTest, ShutDownReleasesTheDisplayOnlyWhenSetUp) {
+    ASSERT_EQ(Open(), 1);
+    ScreenShutDown();
+    EXPECT_EQ(ScreenState.frontSurface, nullptr);
+    EXPECT_EQ(ScreenState.displayObject, nullptr);
+    EXPECT_EQ(SoftModuleLoadCount("DDRAW.DLL"), 0);
+    EXPECT_EQ(ScreenState.screenWidth, 640);  // kept: shut-down does not close
+
+    ScreenState.setUp = 0;
+    ScreenState.displayUseCount = 5;
+    ScreenShutDown();
+    EXPECT_EQ(ScreenState.displayUseCount, 5);
+}
+
+TEST_F(DisplayTest, PixelFromColorForEveryDepthAndLayout) {
+    struct Case {
+        int32_t depth;
+        PixelFormatCode code;
+        uint32_t pixel;
+    } cases[] = {
+        {32, 7, 0x00FF8000}, {32, 6, 0x000080FF}, {24, 5, 0x00FF8000}, {24, 4, 0x000080FF},
+        {16, 3, 31u << 11 | 32u << 5}, {16, 2, 31u << 11 | 32u << 5},  // 5-6-5 even for the 5-5-5 code
+        {15, 1, 31u << 10 | 16u << 5}, {8, 1, 0},
+    };
+    for (const Case& c : cases) {
+        ScreenState.depth = c.depth;
+        ScreenState.pixelFormat = c.code;
+        EXPECT_EQ(PixelFromColor(255, 128, 0), c.pixel) << c.depth << "/" << c.code;
+    }
+}
+
+TEST_F(DisplayTest, ClearFillsTheDrawSurfaceWithTheModesPixel) {
+    ScreenClear(0x0000FF);  // before any open: nothing to fill, nothing breaks
+    ASSERT_EQ(Open(), 1);
+    ScreenClear(0x336699);
+    EXPECT_EQ(BackBufferPixel(10, 10), 0x00996633u);
+    // At 8 bits or less the colour is a palette index, filled as it is.
+    ScreenState.depth = 8;
+    ScreenClear(0x000012);
+    EXPECT_EQ(BackBufferPixel(10, 10), 0x12u);
+}
