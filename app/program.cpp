@@ -10,6 +10,8 @@
 #include "display/screen.h"
 #include "draw/context.h"
 #include "draw/screen_target.h"
+#include "input/input.h"
+#include "sprite/grab.h"
 
 namespace {
 
@@ -20,6 +22,10 @@ constexpr double kClockStep = 0.1;
 constexpr ColorValue kClearColour = 0;
 constexpr float kWaitThreshold = 0.9f;
 constexpr uint32_t kFrameWait = 40;
+constexpr int32_t kMouseThreshold = 50;
+constexpr int32_t kScreenshotKey = 0x3C;  // F2
+constexpr intptr_t kScreenshotSprite = 0;
+constexpr char kScreenshotFile[] = "ravlin.bmp";
 constexpr float kShrinkFactor = 0.96f;
 constexpr float kEndThreshold = 0.2f;
 
@@ -50,6 +56,19 @@ void DrawFrame(const ProgramState& program) {
     ScreenFlip();
 }
 
+// F2 is asked first, before the any-key question takes this frame's releases;
+// then any key, then a move of more than 50 counts right or down.
+bool ExitTestFires(bool* screenshot) {
+    *screenshot = KeyReleased(kScreenshotKey) != 0;
+    return *screenshot || KeyReleased(kAnyKey) || MouseMoveX() > kMouseThreshold || MouseMoveY() > kMouseThreshold;
+}
+
+// The draw buffer is the back buffer again after the flip: it is what is grabbed.
+void SaveScreenshot(const ProgramState& program) {
+    SpriteGrab(kScreenshotSprite, 0, 0, program.screenWidth, program.screenHeight);
+    SpriteSave(kScreenshotSprite, kScreenshotFile);
+}
+
 }  // namespace
 
 void ProgramMain() {
@@ -68,6 +87,13 @@ void ProgramMain() {
         program.clock += kClockStep;
         DrawFrame(program);
         if (program.scale > kWaitThreshold) WaitMilliseconds(kFrameWait);
+        KeyboardPoll();
+        MousePoll();
+        bool screenshot = false;
+        if (ExitTestFires(&screenshot)) {
+            if (screenshot) SaveScreenshot(program);
+            program.quitting = 1;
+        }
         if (program.quitting) program.scale *= kShrinkFactor;
         if (program.scale < kEndThreshold) break;
     }

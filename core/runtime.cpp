@@ -6,6 +6,8 @@
 #include "display/desktop.h"
 #include "display/screen.h"
 #include "draw/context.h"
+#include "input/input.h"
+#include "sprite/grab.h"
 
 RuntimeState Runtime;
 
@@ -27,12 +29,17 @@ void RuntimeStart() {
     ScratchBufferSetUp();
     ListHeapSetUp();
     DrawSetUp();
+    ImageHandlerReset();
     ScreenSetUp();
+    KeyboardSetUp();
+    MouseSetUp();
     DesktopScan();
 }
 
 void ProgramEnd(uint32_t exitCode) {
+    MouseShutDown();
     ScreenShutDown();
+    KeyboardShutDown();
     DesktopShutDown();
     HeapDestroy(Runtime.mainHeap);
     ExitProcess(exitCode);

@@ -6,6 +6,7 @@
 
 #include "core/guids.h"
 #include "core/routines.h"
+#include "input/input.h"
 #include "sprite/store.h"
 
 ScreenRecord ScreenState;
@@ -63,6 +64,8 @@ ObjectTable* ScreenSetUp() {
     ScreenState.backBufferAccess = 0;
     ScreenState.spriteTable = ObjectTableCreate(sizeof(SpriteRecord), 64, SpriteFree);
     if (!DisplayWindowCreate()) return nullptr;
+    // The start-up chain sets the keyboard up once more; each call is a use.
+    if (!KeyboardSetUp()) return nullptr;
     ScreenState.setUp = 1;
     if (!DisplaySystemAcquire()) return nullptr;
     return ScreenState.spriteTable;

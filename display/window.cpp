@@ -4,6 +4,7 @@
 
 #include "core/runtime.h"
 #include "display/screen.h"
+#include "input/input.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM first, LPAR
             } else {
                 RunFocusLossHook();
                 ScreenState.active = 0;
+                if (MouseState.device) MouseState.device->Unacquire();
             }
             return 0;
         case WM_KEYUP:

@@ -8,7 +8,7 @@ namespace {
 
 bool LendsDc(int32_t kind) { return kind == 2 || kind == 5 || kind == kDrawTargetSurface; }
 
-void CopyTarget(const DrawTarget& from, DrawBoundTarget& to) {
+void CopyTarget(const DrawTarget& from, DrawTarget& to) {
     to.kind = from.kind;
     to.window = from.window;
     to.release = from.release;
@@ -24,7 +24,7 @@ void CopyTarget(const DrawTarget& from, DrawBoundTarget& to) {
 }
 
 void GiveDcBack() {
-    const DrawBoundTarget& target = DrawState.target;
+    const DrawTarget& target = DrawState.target;
     if (target.kind == kDrawTargetWindow) {
         ReleaseDC(target.window, DrawState.dc);
     } else if (LendsDc(target.kind)) {

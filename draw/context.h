@@ -35,21 +35,6 @@ struct DrawTarget {
     DrawLockRoutine lockPixels;
 };
 
-// What DrawEnd and DrawDcReacquire need of the bound target.
-struct DrawBoundTarget {
-    int32_t kind;
-    HWND window;
-    DrawReleaseRoutine release;
-    uint8_t* pixels;
-    int32_t pitch;
-    int32_t width;
-    int32_t height;
-    int32_t depth;
-    PixelFormatCode pixelFormat;
-    DrawReacquireRoutine reacquire;
-    DrawLockRoutine lockPixels;
-};
-
 // Mode flags of DrawModeSet.
 enum DrawModeFlags : uint32_t {
     kDrawTransparent = 1,  // transparent background
@@ -68,7 +53,9 @@ struct DrawContext {
     HPEN defaultPen;
     HBRUSH savedBrush;
     HPEN savedPen;
-    DrawBoundTarget target;
+    // What DrawEnd and DrawDcReacquire need of the bound target: its kind,
+    // window and release, and for kind 7 its pixel information and routines.
+    DrawTarget target;
 };
 
 extern DrawContext DrawState;

@@ -318,6 +318,45 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     return TRUE;
 }
 
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
+    int64_t failed;
+    if (SoftFault("GetTempFileNameA", &failed)) return static_cast<UINT>(failed);
+    if (!lpPathName || !lpPrefixString || !lpTempFileName || uUnique != 0) return 0;
+    // As on Windows: up to three characters of the prefix, four hexadecimal
+    // digits, and the first name of that form that no file has yet.
+    std::string prefix(lpPrefixString, strnlen(lpPrefixString, 3));
+    for (UINT attempt = 0; attempt < 0x10000; ++attempt) {
+        UINT number = (static_cast<UINT>(getpid()) + attempt) & 0xFFFF;
+        if (number == 0) continue;
+        char name[MAX_PATH];
+        int length = std::snprintf(name, sizeof(name), "%s/%s%04X.tmp", lpPathName, prefix.c_str(), number);
+        if (length < 0 || length >= MAX_PATH) return 0;
+        int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            std::memcpy(lpTempFileName, name, size_t(length) + 1);
+            return number;
+        }
+        if (errno != EEXIST) return 0;
+    }
+    return 0;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    int64_t failed;
+    if (SoftFault("MoveFileExA", &failed)) return static_cast<BOOL>(failed);
+    if (!lpExistingFileName || !lpNewFileName) return FALSE;
+    // Without MOVEFILE_REPLACE_EXISTING an existing target is kept.
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) return FALSE;
+    return std::rename(lpExistingFileName, lpNewFileName) == 0;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+    int64_t failed;
+    if (SoftFault("DeleteFileA", &failed)) return static_cast<BOOL>(failed);
+    return lpFileName && unlink(lpFileName) == 0;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     SoftFile* file = FileFromHandle(hObject);
     if (!file) return FALSE;

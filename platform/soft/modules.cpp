@@ -20,12 +20,18 @@ const SoftExport kDdrawExports[] = {
     {nullptr, nullptr},
 };
 
+const SoftExport kDinputExports[] = {
+    {"DirectInputCreateEx", SoftEntry(&DirectInputCreateEx)},
+    {nullptr, nullptr},
+};
+
 }  // namespace
 
 const SoftModuleInfo kSoftModules[] = {
     {"KERNEL32.DLL", kKernel32Exports},
     {"USER32.DLL", kUser32Exports},
     {"DDRAW.DLL", kDdrawExports},
+    {"DINPUT.DLL", kDinputExports},
 };
 
 const size_t kSoftModuleCount = sizeof(kSoftModules) / sizeof(kSoftModules[0]);

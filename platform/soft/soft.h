@@ -79,6 +79,8 @@ bool SoftCursorClip(RECT* clip);
 bool SoftWindowVisible(HWND hwnd);
 bool SoftWindowRect(HWND hwnd, RECT* rect);
 std::string SoftWindowTitle(HWND hwnd);
+// Whether the user library knows this window.
+bool SoftWindowExists(HWND hwnd);
 
 // ---- ddraw ----------------------------------------------------------------
 
@@ -100,3 +102,23 @@ DWORD SoftDirectDrawCooperativeLevel();
 
 // Timer periods begun with timeBeginPeriod and not yet ended.
 int SoftTimerPeriodsBegun();
+
+// ---- input ----------------------------------------------------------------
+
+struct HostEvent;
+// Every host event but the close request, after the user library has made
+// its messages of it: keys and the mouse feed the DirectInput devices, focus
+// changes unacquire the foreground devices.
+void SoftInputEvent(const HostEvent& event);
+
+// The entry point that LoadLibraryA("DINPUT.DLL") and GetProcAddress give out.
+HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
+                                   IUnknown* punkOuter);
+
+// Forgets the keys and mouse buttons held down, as a process starts; devices
+// and objects stay.
+void SoftInputReset();
+
+// DirectInput objects, and devices of all of them, that exist now.
+int SoftDirectInputObjectCount();
+int SoftDirectInputDeviceCount();

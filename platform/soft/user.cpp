@@ -345,13 +345,15 @@ void HostEventArrived(const HostEvent& event) {
         case HostEventType::KeyUp:
             KeyEvent(event.code, false);
             break;
-        // The mouse makes no window messages; its events are the DirectInput
-        // library's to take, here.
+        // The mouse makes no window messages.
         case HostEventType::MouseMove:
         case HostEventType::MouseButton:
         case HostEventType::MouseWheel:
             break;
     }
+    // DirectInput sees the event once the window has had its messages: after
+    // a focus loss, the window has been told and the display is gone.
+    if (event.type != HostEventType::Close) SoftInputEvent(event);
 }
 
 // ---- painting and device contexts -----------------------------------------
@@ -645,6 +647,8 @@ void SoftUserReset() {
     uintptr_t handlesIssued = User.handlesIssued;
     User = UserLibraryState{};
     User.handlesIssued = handlesIssued;
+    // No key is down for DirectInput either.
+    SoftInputReset();
 }
 
 int SoftCursorCount() { return User.cursorCount; }
@@ -670,3 +674,5 @@ std::string SoftWindowTitle(HWND hwnd) {
     Window* window = WindowOf(hwnd);
     return window ? window->title : std::string();
 }
+
+bool SoftWindowExists(HWND hwnd) { return WindowOf(hwnd) != nullptr; }

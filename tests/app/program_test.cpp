@@ -18,19 +18,6 @@
 
 namespace {
 
-// The scene as the software GDI draws it on a black screen of this size.
-std::vector<uint32_t> SceneAt(double clock, float scale, int width, int height) {
-    TestSurface surface(width, height, 0);
-    DrawTarget target = {};
-    target.kind = 2;
-    target.dc = surface.dc;
-    target.release = [] {};
-    DrawBegin(&target);
-    OrbitSceneDraw(clock, scale, width / 2, height / 2);
-    DrawEnd();
-    return surface.pixels;
-}
-
 // Runs the program until `frames` frames have been presented.
 void RunFrames(int frames) {
     HeadlessStopAfterFrames(frames);
@@ -48,7 +35,7 @@ TEST_F(DisplayTest, ProgramShowsTheSceneFrameByFrame) {
     EXPECT_EQ(frames[0].height, 480);
     EXPECT_TRUE(frames[0].pixels == SceneAt(0.1, 1.0f, 640, 480));
     EXPECT_TRUE(frames[1].pixels == SceneAt(0.2, 1.0f, 640, 480));
-    EXPECT_TRUE(frames[3].pixels == SceneAt(0.1 + 0.1 + 0.1 + 0.1, 1.0f, 640, 480));
+    EXPECT_TRUE(frames[3].pixels == SceneAt(0.1 + 0.1 + 0.1 + 0.1, 1.0f, 640, 480));  // summed, as the clock is
     // Each frame waits 40 ms and then for the next vertical blank.
     for (size_t i = 1; i < frames.size(); ++i) {
         int64_t gap = frames[i].ticks - frames[i - 1].ticks;
@@ -85,4 +72,74 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
         EXPECT_EQ(code, 1u);
         EXPECT_TRUE(HeadlessFrames().empty());
     }
+}
+
+namespace {
+
+constexpr int32_t kKeyEscape = 0x01;
+
+void KeyAt(int frame, int32_t code, bool down) {
+    HeadlessScript(frame, {down ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0});
+}
+
+// The clock as the program forms it: 0.1 added once per frame.
+double ClockOfFrame(size_t index) {
+    double clock = 0;
+    for (size_t i = 0; i <= index; ++i) clock += 0.1;
+    return clock;
+}
+
+// Runs the program to its end; its exit code.
+uint32_t RunToTheEnd() {
+    HeadlessStopAfterFrames(400);  // a program that never ends fails here, not by hanging
+    try {
+        ProgramMain();
+    } catch (const HeadlessExit& exit) {
+        return exit.code;
+    }
+    ADD_FAILURE() << "the program returned";
+    return 99;
+}
+
+}  // namespace
+
+// A key released after the third frame fires the exit test in the fourth;
+// 39 more frames shrink the picture, then one black frame, then exit code 0.
+TEST_F(DisplayTest, AReleasedKeyEndsTheProgramAfterThirtyNineShrinkingFrames) {
+    HeadlessKeepPixels(true);
+    KeyAt(0, kKeyEscape, true);  // held from the first frame: its release counts
+    KeyAt(3, kKeyEscape, false);
+    EXPECT_EQ(RunToTheEnd(), 0u);
+
+    const std::vector<HeadlessFrame>& frames = HeadlessFrames();
+    ASSERT_EQ(frames.size(), 4u + 39u + 1u);
+    float scale = 1.0f;
+    std::vector<float> scales(4, 1.0f);
+    for (int i = 0; i < 39; ++i) scales.push_back(scale *= 0.96f);
+    for (size_t i : {size_t(0), size_t(3), size_t(4), size_t(5), size_t(6), size_t(42)}) {
+        EXPECT_TRUE(frames[i].pixels == SceneAt(ClockOfFrame(i), scales[i], 640, 480))
+            << "frame " << i << " at scale " << scales[i];
+    }
+    EXPECT_TRUE(frames.back().pixels == std::vector<uint32_t>(640 * 480, 0u));
+    // The first two shrinking frames still wait 40 ms; from the third on none does.
+    int64_t wait = 40 * kHeadlessTicksPerSecond / 1000;
+    EXPECT_GE(frames[5].ticks - frames[4].ticks, wait);
+    EXPECT_LT(frames[7].ticks - frames[6].ticks, wait);
+}
+
+TEST_F(DisplayTest, OnlyAMoveOfMoreThanFiftyRightOrDownEndsTheProgram) {
+    for (int32_t x : {50, -500}) {
+        for (bool downward : {false, true}) {
+            SCOPED_TRACE(testing::Message() << x << (downward ? " down" : " right"));
+            Restart([] {});
+            HeadlessScript(2, {HostEventType::MouseMove, 0, downward ? 0 : x, downward ? x : 0});
+            HeadlessStopAfterFrames(8);
+            EXPECT_THROW(ProgramMain(), HeadlessStopped);
+            EXPECT_EQ(Runtime.program.quitting, 0);
+        }
+    }
+    Restart([] {});
+    HeadlessScript(2, {HostEventType::MouseMove, 0, 0, 51});
+    EXPECT_EQ(RunToTheEnd(), 0u);
+    EXPECT_EQ(HeadlessFrames().size(), 3u + 39u + 1u);
 }

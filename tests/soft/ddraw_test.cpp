@@ -17,33 +17,31 @@ namespace {
 constexpr DWORD kExclusive = DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE;
 constexpr uint32_t kRed = 0x00FF0000;
 constexpr uint32_t kBlue = 0x000000FF;
-constexpr uint32_t kUnreadable = 0xDEADBEEF;
 constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // DirectDraw keeps the window only as the exclusive display's owner.
 const HWND kWindow = reinterpret_cast<HWND>(uintptr_t{0x40});
 
 typedef HRESULT(WINAPI* CreateRoutine)(GUID*, LPVOID*, REFIID, IUnknown*);
 
-DDSURFACEDESC2 Described() {
+DDSURFACEDESC2 Described(DWORD flags = 0, DWORD caps = 0) {
     DDSURFACEDESC2 description = {};
     description.dwSize = sizeof(description);
-    return description;
-}
-
-DDSURFACEDESC2 PlainDescription(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN) {
-    DDSURFACEDESC2 description = Described();
-    description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    description.dwWidth = width;
-    description.dwHeight = height;
+    description.dwFlags = flags;
     description.ddsCaps.dwCaps = caps;
     return description;
 }
 
+DDSURFACEDESC2 PlainDescription(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN) {
+    DDSURFACEDESC2 description = Described(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, caps);
+    description.dwWidth = width;
+    description.dwHeight = height;
+    return description;
+}
+
 DDSURFACEDESC2 PrimaryDescription() {
-    DDSURFACEDESC2 description = Described();
-    description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    DDSURFACEDESC2 description = Described(DDSD_CAPS | DDSD_BACKBUFFERCOUNT,
+                                           DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE);
     description.dwBackBufferCount = 1;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
     return description;
 }
 
@@ -54,24 +52,26 @@ HRESULT Fill(IDirectDrawSurface7* surface, uint32_t pixel, RECT* area = nullptr)
     return surface->Blt(area, nullptr, nullptr, DDBLT_COLORFILL, &effects);
 }
 
-// Calls `visit` on every pixel of the surface under a lock; false when the
-// lock fails.
-bool ForEachPixel(IDirectDrawSurface7* surface, const std::function<void(int x, int y, uint32_t& pixel)>& visit) {
+// Calls `visit` on every pixel under a lock, and gives the locked address
+// (null when the lock fails).
+void* ForEachPixel(IDirectDrawSurface7* surface, const std::function<void(int x, int y, uint32_t& pixel)>& visit) {
     DDSURFACEDESC2 locked = Described();
-    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return false;
+    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return nullptr;
     for (int y = 0; y < int(locked.dwHeight); ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch);
         for (int x = 0; x < int(locked.dwWidth); ++x) visit(x, y, row[x]);
     }
     surface->Unlock(nullptr);
-    return true;
+    return locked.lpSurface;
+}
+
+void* MemoryOf(IDirectDrawSurface7* surface) {
+    return ForEachPixel(surface, [](int, int, uint32_t&) {});
 }
 
 uint32_t PixelAt(IDirectDrawSurface7* surface, int x, int y) {
-    uint32_t found = kUnreadable;
-    ForEachPixel(surface, [&](int px, int py, uint32_t& pixel) {
-        if (px == x && py == y) found = pixel;
-    });
+    uint32_t found = 0xDEADBEEF;
+    ForEachPixel(surface, [&](int px, int py, uint32_t& pixel) { found = px == x && py == y ? pixel : found; });
     return found;
 }
 
@@ -79,13 +79,6 @@ int CountPixels(IDirectDrawSurface7* surface, uint32_t value) {
     int count = 0;
     ForEachPixel(surface, [&](int, int, uint32_t& pixel) { count += pixel == value; });
     return count;
-}
-
-void* MemoryOf(IDirectDrawSurface7* surface) {
-    DDSURFACEDESC2 locked = Described();
-    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return nullptr;
-    surface->Unlock(nullptr);
-    return locked.lpSurface;
 }
 
 }  // namespace
@@ -98,9 +91,8 @@ protected:
         RuntimeTest::SetUp();
         SoftDisplayFocus(true);
         module = LoadLibraryA("ddraw.dll");
-        ASSERT_NE(module, nullptr);
-        create =
-            reinterpret_cast<CreateRoutine>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DirectDrawCreateEx")));
+        FARPROC entry = GetProcAddress(module, "DirectDrawCreateEx");
+        create = reinterpret_cast<CreateRoutine>(reinterpret_cast<void (*)()>(entry));
         ASSERT_NE(create, nullptr);
         objectsBefore = SoftDirectDrawObjectCount();
         surfacesBefore = SoftDirectDrawSurfaceCount();
@@ -108,8 +100,7 @@ protected:
         ASSERT_NE(dd, nullptr);
     }
     void TearDown() override {
-        while (dd && dd->Release() > 0) {
-        }
+        while (dd && dd->Release() > 0) continue;
         FreeLibrary(module);
         RuntimeTest::TearDown();
     }
@@ -118,19 +109,17 @@ protected:
         void* made = nullptr;
         return create(nullptr, &made, kIidDirectDraw7, nullptr) == DD_OK ? static_cast<IDirectDraw7*>(made) : nullptr;
     }
-    void OpenDisplay(DWORD width, DWORD height) {
+    // The exclusive display in a mode, and its flip chain as the runtime gets it.
+    void OpenWithChain(DWORD width, DWORD height) {
         ASSERT_EQ(dd->SetCooperativeLevel(kWindow, kExclusive), DD_OK);
         ASSERT_EQ(dd->SetDisplayMode(width, height, 32, 0, 0), DD_OK);
-    }
-    // The primary surface and its back buffer, each with one reference.
-    void CreateChain() {
         DDSURFACEDESC2 primary = PrimaryDescription();
         ASSERT_EQ(dd->CreateSurface(&primary, &front, nullptr), DD_OK);
         DDSCAPS2 caps = {DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE, 0, 0, {0}};
         ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
     }
-    IDirectDrawSurface7* CreatePlain(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN) {
-        DDSURFACEDESC2 description = PlainDescription(width, height, caps);
+    IDirectDrawSurface7* CreatePlain(DWORD width, DWORD height) {
+        DDSURFACEDESC2 description = PlainDescription(width, height);
         IDirectDrawSurface7* surface = nullptr;
         EXPECT_EQ(dd->CreateSurface(&description, &surface, nullptr), DD_OK);
         return surface;
@@ -162,20 +151,15 @@ TEST_F(SoftDirectDrawTest, ExclusiveModeTakesTheHostDisplayAndNormalGivesItBack)
     EXPECT_EQ(dd->SetDisplayMode(640, 480, 32, 0, 0), DDERR_NOEXCLUSIVEMODE);
     EXPECT_EQ(dd->SetCooperativeLevel(nullptr, kExclusive), DDERR_INVALIDPARAMS);
     ASSERT_EQ(dd->SetCooperativeLevel(kWindow, kExclusive), DD_OK);
-    EXPECT_EQ(SoftDirectDrawCooperativeLevel(), kExclusive);
     IDirectDraw7* other = Create();
     EXPECT_EQ(other->SetCooperativeLevel(kWindow, kExclusive), DDERR_EXCLUSIVEMODEALREADYSET);
-    EXPECT_EQ(other->Release(), 0u);
-
+    other->Release();
     EXPECT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DDERR_UNSUPPORTEDMODE);
     EXPECT_EQ(dd->SetDisplayMode(0, 480, 32, 0, 0), DDERR_UNSUPPORTEDMODE);  // the host refuses it
-    EXPECT_FALSE(HeadlessDisplay().open);
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 32, 0, 0), DD_OK);
     EXPECT_TRUE(HeadlessDisplay().open);
     EXPECT_EQ(HeadlessDisplay().width, 640);
-    DWORD hertz = 0;
-    EXPECT_EQ(dd->GetMonitorFrequency(&hertz), DD_OK);
-    EXPECT_EQ(hertz, 60u);
+    EXPECT_EQ(SoftDirectDrawCooperativeLevel(), kExclusive);
 
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
     EXPECT_FALSE(HeadlessDisplay().open);
@@ -183,60 +167,47 @@ TEST_F(SoftDirectDrawTest, ExclusiveModeTakesTheHostDisplayAndNormalGivesItBack)
 }
 
 TEST_F(SoftDirectDrawTest, SurfacesNeedACooperativeLevelAndAnOfferedFormat) {
-    DDSURFACEDESC2 plain = PlainDescription(8, 8);
+    DDSURFACEDESC2 plain = PlainDescription(8, 8, DDSCAPS_TEXTURE);
     IDirectDrawSurface7* surface = nullptr;
     EXPECT_EQ(dd->CreateSurface(&plain, &surface, nullptr), DDERR_NOCOOPERATIVELEVELSET);
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
     DDSURFACEDESC2 primary = PrimaryDescription();
     EXPECT_EQ(dd->CreateSurface(&primary, &surface, nullptr), DDERR_NOEXCLUSIVEMODE);
-    plain.dwSize = sizeof(DDSURFACEDESC2) - 16;
-    EXPECT_EQ(dd->CreateSurface(&plain, &surface, nullptr), DDERR_INVALIDPARAMS);
-    plain = PlainDescription(8, 8, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY);
-    EXPECT_EQ(dd->CreateSurface(&plain, &surface, nullptr), DDERR_INVALIDCAPS);
 
     // The explicit format must be 32-bit RGB with alpha; the same without alpha is refused.
-    plain = PlainDescription(8, 8, DDSCAPS_TEXTURE);
     plain.dwFlags |= DDSD_PIXELFORMAT;
     plain.ddpfPixelFormat = {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
     EXPECT_EQ(dd->CreateSurface(&plain, &surface, nullptr), DDERR_INVALIDPIXELFORMAT);
     plain.ddpfPixelFormat.dwFlags |= DDPF_ALPHAPIXELS;
     plain.ddpfPixelFormat.dwRGBAlphaBitMask = 0xFF000000;
     ASSERT_EQ(dd->CreateSurface(&plain, &surface, nullptr), DD_OK);
-
     DDSURFACEDESC2 locked = Described();
     ASSERT_EQ(surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
     surface->Unlock(nullptr);
-    EXPECT_EQ(locked.dwWidth, 8u);
-    EXPECT_EQ(locked.ddpfPixelFormat.dwSize, sizeof(DDPIXELFORMAT));
     EXPECT_EQ(locked.ddpfPixelFormat.dwFlags, DWORD{DDPF_RGB | DDPF_ALPHAPIXELS});
-    EXPECT_EQ(locked.ddpfPixelFormat.dwRGBAlphaBitMask, 0xFF000000u);
-    // A locked rectangle starts at its own top-left pixel.
+
+    // A locked rectangle starts at its own top-left pixel; a failed lock leaves no address.
     RECT area = {2, 1, 8, 8};
     DDSURFACEDESC2 part = Described();
     ASSERT_EQ(surface->Lock(&area, &part, DDLOCK_WAIT, nullptr), DD_OK);
-    EXPECT_EQ(part.lpSurface, static_cast<uint8_t*>(locked.lpSurface) + 32 + 2 * 4);
     surface->Unlock(nullptr);
+    EXPECT_EQ(part.lpSurface, static_cast<uint8_t*>(locked.lpSurface) + locked.lPitch + 2 * 4);
     area.right = 9;
     EXPECT_EQ(surface->Lock(&area, &part, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
     EXPECT_EQ(part.lpSurface, nullptr);
 }
 
 TEST_F(SoftDirectDrawTest, FlipChainIsTheModesSizeAndItsBackBufferLivesWithTheFront) {
-    OpenDisplay(99, 50);
-    CreateChain();
+    OpenWithChain(99, 50);
     EXPECT_EQ(SoftDirectDrawSurfaceCount(), surfacesBefore + 2);
     DDSURFACEDESC2 locked = Described();
     ASSERT_EQ(back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
     back->Unlock(nullptr);
     EXPECT_EQ(locked.dwWidth, 99u);
     EXPECT_EQ(locked.lPitch, 400);  // rows padded to 16 bytes
-    EXPECT_EQ(locked.ddpfPixelFormat.dwRBitMask, 0x00FF0000u);
-
     DDSURFACEDESC2 primary = PrimaryDescription();
     IDirectDrawSurface7* another = nullptr;
     EXPECT_EQ(dd->CreateSurface(&primary, &another, nullptr), DDERR_PRIMARYSURFACEALREADYEXISTS);
-    DDSCAPS2 texture = {DDSCAPS_TEXTURE, 0, 0, {0}};
-    EXPECT_EQ(front->GetAttachedSurface(&texture, &another), DDERR_NOTFOUND);
 
     // GetAttachedSurface gave a reference; once it is given back the chain still holds the buffer.
     EXPECT_EQ(back->AddRef(), 2u);
@@ -250,20 +221,19 @@ TEST_F(SoftDirectDrawTest, FlipChainIsTheModesSizeAndItsBackBufferLivesWithTheFr
 
 TEST_F(SoftDirectDrawTest, FlipTradesTheBuffersMemoryAndShowsTheNewFrontAtTheVerticalBlank) {
     HeadlessKeepPixels(true);
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     ASSERT_EQ(Fill(front, kBlue), DD_OK);
     ASSERT_EQ(Fill(back, kRed), DD_OK);
     void* frontMemory = MemoryOf(front);
     void* backMemory = MemoryOf(back);
-
     Sleep(3);
     int64_t asked = HostTicks();
     int64_t interval = HeadlessRefreshTicks();
+
     ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
     ASSERT_EQ(HeadlessFrames().size(), 1u);
     const HeadlessFrame& shown = HeadlessFrames()[0];
-    EXPECT_EQ(shown.ticks, (asked / interval + 1) * interval);  // the next vertical blank
+    EXPECT_EQ(shown.ticks, (asked / interval + 1) * interval);
     EXPECT_EQ(std::count(shown.pixels.begin(), shown.pixels.end(), kRed), 64 * 32);
     EXPECT_EQ(MemoryOf(front), backMemory);
     EXPECT_EQ(MemoryOf(back), frontMemory);
@@ -273,17 +243,16 @@ TEST_F(SoftDirectDrawTest, FlipTradesTheBuffersMemoryAndShowsTheNewFrontAtTheVer
     EXPECT_EQ(back->Flip(nullptr, DDFLIP_WAIT), DDERR_NOTFLIPPABLE);
     EXPECT_EQ(plain->Flip(nullptr, DDFLIP_WAIT), DDERR_NOTFLIPPABLE);
     EXPECT_EQ(front->Flip(plain, DDFLIP_WAIT), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(HeadlessFrames().size(), 1u);
-
     Sleep(3);
     asked = HostTicks();
     ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT | DDFLIP_NOVSYNC), DD_OK);
+    EXPECT_EQ(HeadlessFrames().size(), 2u);
     EXPECT_EQ(HeadlessFrames().back().ticks, asked);
 }
 
 TEST_F(SoftDirectDrawTest, ColourFillCoversItsRectangleOnEveryRow) {
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-    // Five pixels make a 32-byte pitch: rows are not one run of memory.
+    // Five pixels make a 32-byte pitch: the rows are not one run of memory.
     IDirectDrawSurface7* padded = CreatePlain(5, 4);
     IDirectDrawSurface7* packed = CreatePlain(8, 4);
     ASSERT_EQ(Fill(padded, kRed), DD_OK);
@@ -295,23 +264,17 @@ TEST_F(SoftDirectDrawTest, ColourFillCoversItsRectangleOnEveryRow) {
     ASSERT_EQ(Fill(padded, kBlue, &area), DD_OK);
     EXPECT_EQ(CountPixels(padded, kBlue), 6);
     EXPECT_EQ(PixelAt(padded, 3, 1), kRed);  // the right edge is excluded
-
     RECT beyond = {3, 0, 6, 1};
     RECT empty = {2, 2, 2, 3};
     EXPECT_EQ(Fill(padded, kBlue, &beyond), DDERR_INVALIDRECT);
     EXPECT_EQ(Fill(padded, kBlue, &empty), DDERR_INVALIDRECT);
-    DDBLTFX shortEffects = {};
-    shortEffects.dwSize = sizeof(DDBLTFX) - 4;
-    EXPECT_EQ(padded->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &shortEffects), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(CountPixels(padded, kBlue), 6);
 }
 
 TEST_F(SoftDirectDrawTest, CopiesMoveRectanglesBetweenAndWithinSurfaces) {
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
     IDirectDrawSurface7* source = CreatePlain(6, 4);
     IDirectDrawSurface7* target = CreatePlain(6, 4);
-    ASSERT_TRUE(ForEachPixel(source, [](int x, int y, uint32_t& pixel) { pixel = uint32_t(x + 16 * y); }));
-
+    ForEachPixel(source, [](int x, int y, uint32_t& pixel) { pixel = uint32_t(x + 16 * y); });
     ASSERT_EQ(target->Blt(nullptr, source, nullptr, DDBLT_WAIT, nullptr), DD_OK);
     ForEachPixel(target, [](int x, int y, uint32_t& pixel) { EXPECT_EQ(pixel, uint32_t(x + 16 * y)); });
     EXPECT_EQ(CreatePlain(5, 4)->Blt(nullptr, source, nullptr, DDBLT_WAIT, nullptr), DDERR_UNSUPPORTED);
@@ -319,7 +282,6 @@ TEST_F(SoftDirectDrawTest, CopiesMoveRectanglesBetweenAndWithinSurfaces) {
     ASSERT_EQ(Fill(target, 0), DD_OK);
     RECT from = {1, 1, 3, 3};
     ASSERT_EQ(target->BltFast(3, 2, source, &from, DDBLTFAST_WAIT), DD_OK);
-    EXPECT_EQ(PixelAt(target, 3, 2), uint32_t(1 + 16));
     EXPECT_EQ(PixelAt(target, 4, 3), uint32_t(2 + 32));
     EXPECT_EQ(CountPixels(target, 0), 24 - 4);
     EXPECT_EQ(target->BltFast(5, 0, source, &from, DDBLTFAST_WAIT), DDERR_INVALIDRECT);
@@ -333,24 +295,22 @@ TEST_F(SoftDirectDrawTest, CopiesMoveRectanglesBetweenAndWithinSurfaces) {
 }
 
 TEST_F(SoftDirectDrawTest, ASurfaceIsLockedOrLendsADeviceContextNeverBoth) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     int dcsBefore = SoftGdiDcCount();
     DDSURFACEDESC2 locked = Described();
     HDC dc = nullptr;
+    HDC again = nullptr;
     ASSERT_EQ(back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
     EXPECT_EQ(back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
     EXPECT_EQ(back->GetDC(&dc), DDERR_SURFACEBUSY);
-    EXPECT_EQ(Fill(back, kRed), DDERR_SURFACEBUSY);
     EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DDERR_SURFACEBUSY);
     EXPECT_EQ(back->Unlock(nullptr), DD_OK);
     EXPECT_EQ(back->Unlock(nullptr), DDERR_NOTLOCKED);
 
     ASSERT_EQ(back->GetDC(&dc), DD_OK);
-    HDC again = nullptr;
     EXPECT_EQ(back->GetDC(&again), DDERR_DCALREADYCREATED);
     EXPECT_EQ(back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
-    EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DDERR_SURFACEBUSY);
+    EXPECT_EQ(Fill(back, kRed), DDERR_SURFACEBUSY);
     // The context draws into the surface's own rows, pitch and all.
     EXPECT_TRUE(SetPixelV(dc, 63, 31, 0x00332211));
     uint32_t elsewhere = 0;
@@ -361,16 +321,13 @@ TEST_F(SoftDirectDrawTest, ASurfaceIsLockedOrLendsADeviceContextNeverBoth) {
     EXPECT_EQ(back->ReleaseDC(dc), DDERR_NODC);
     EXPECT_EQ(SoftGdiDcCount(), dcsBefore);
     EXPECT_EQ(PixelAt(back, 63, 31), 0x00112233u);
-    EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
 }
 
 TEST_F(SoftDirectDrawTest, FocusLossLosesEverySurfaceUntilRestoredAfterItsReturn) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     IDirectDrawSurface7* sprite = CreatePlain(8, 8);
     ASSERT_EQ(Fill(sprite, kRed), DD_OK);
     int opens = HeadlessDisplay().opens;
-
     SoftDisplayFocus(false);
     EXPECT_TRUE(HeadlessDisplay().open);
     for (IDirectDrawSurface7* surface : {front, back, sprite}) EXPECT_EQ(surface->IsLost(), DDERR_SURFACELOST);
@@ -378,7 +335,6 @@ TEST_F(SoftDirectDrawTest, FocusLossLosesEverySurfaceUntilRestoredAfterItsReturn
     HDC dc = nullptr;
     EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DDERR_SURFACELOST);
     EXPECT_EQ(Fill(sprite, kRed), DDERR_SURFACELOST);
-    EXPECT_EQ(back->BltFast(0, 0, sprite, nullptr, DDBLTFAST_WAIT), DDERR_SURFACELOST);
     EXPECT_EQ(sprite->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
     EXPECT_EQ(back->GetDC(&dc), DDERR_SURFACELOST);
     EXPECT_EQ(sprite->Restore(), DDERR_WRONGMODE);
@@ -397,8 +353,7 @@ TEST_F(SoftDirectDrawTest, FocusLossLosesEverySurfaceUntilRestoredAfterItsReturn
 }
 
 TEST_F(SoftDirectDrawTest, ModeChangesLoseSurfacesAndAChainComesBackOnlyInItsMode) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     IDirectDrawSurface7* sprite = CreatePlain(8, 8);
     ASSERT_EQ(dd->SetDisplayMode(32, 16, 32, 0, 0), DD_OK);
     EXPECT_EQ(sprite->IsLost(), DDERR_SURFACELOST);
@@ -415,8 +370,7 @@ TEST_F(SoftDirectDrawTest, ModeChangesLoseSurfacesAndAChainComesBackOnlyInItsMod
 }
 
 TEST_F(SoftDirectDrawTest, LastReleaseOfTheObjectTakesItsSurfacesAndTheDisplay) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     // A device context still lent out goes with its surface.
     int dcsBefore = SoftGdiDcCount();
     HDC dc = nullptr;
@@ -429,16 +383,12 @@ TEST_F(SoftDirectDrawTest, LastReleaseOfTheObjectTakesItsSurfacesAndTheDisplay) 
     EXPECT_EQ(SoftDirectDrawObjectCount(), objectsBefore);
     EXPECT_EQ(SoftGdiDcCount(), dcsBefore);
     EXPECT_FALSE(HeadlessDisplay().open);
-    EXPECT_EQ(SoftDirectDrawCooperativeLevel(), DWORD{DDSCL_NORMAL});
 }
 
 TEST_F(SoftDirectDrawTest, GammaControlBelongsToThePrimaryAndReachesTheHost) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     IDirectDrawGammaControl* gamma = nullptr;
     EXPECT_EQ(back->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), E_NOINTERFACE);
-    EXPECT_EQ(CreatePlain(4, 4)->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)),
-              E_NOINTERFACE);
     EXPECT_EQ(gamma, nullptr);
     ASSERT_EQ(front->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), S_OK);
 
@@ -448,42 +398,25 @@ TEST_F(SoftDirectDrawTest, GammaControlBelongsToThePrimaryAndReachesTheHost) {
     ramp.blue[10] = 7;
     ASSERT_EQ(gamma->SetGammaRamp(0, &ramp), DD_OK);
     EXPECT_EQ(HeadlessDisplay().gamma[512 + 10], 7);
-    EXPECT_EQ(gamma->GetGammaRamp(1, &ramp), DDERR_INVALIDPARAMS);
 
     // The control counts the surface's references.
     EXPECT_EQ(front->AddRef(), 3u);
-    EXPECT_EQ(front->Release(), 2u);
-    EXPECT_EQ(gamma->Release(), 1u);
-}
-
-TEST_F(SoftDirectDrawTest, ScanLineFollowsTheBeamAndReportsTheBlank) {
-    DWORD line = 0;
-    EXPECT_EQ(dd->GetScanLine(&line), DDERR_NOEXCLUSIVEMODE);
-    OpenDisplay(640, 480);
-    CreateChain();
-    ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);  // at the start of a refresh
-    Sleep(1);
-    ASSERT_EQ(dd->GetScanLine(&line), DD_OK);
-    EXPECT_EQ(line, DWORD(HostDisplayScanLine()));
-    EXPECT_GT(line, 0u);
-    Sleep(15);
-    ASSERT_EQ(HostDisplayScanLine(), -1);
-    EXPECT_EQ(dd->GetScanLine(&line), DDERR_VERTICALBLANKINPROGRESS);
+    EXPECT_EQ(gamma->Release(), 2u);
+    EXPECT_EQ(front->Release(), 1u);
 }
 
 TEST_F(SoftDirectDrawTest, EveryOperationAnswersAnInjectedFault) {
-    OpenDisplay(64, 32);
-    CreateChain();
+    OpenWithChain(64, 32);
     IDirectDrawSurface7* plain = CreatePlain(4, 4);
     IDirectDrawGammaControl* gamma = nullptr;
     ASSERT_EQ(front->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), S_OK);
     DDSURFACEDESC2 description = PlainDescription(4, 4);
     DDSCAPS2 caps = {DDSCAPS_BACKBUFFER, 0, 0, {0}};
     IDirectDrawSurface7* surface = nullptr;
-    DWORD value = 0;
+    void* object = nullptr;
+    DWORD line = 0;
     HDC dc = nullptr;
     DDGAMMARAMP ramp = {};
-    void* object = nullptr;
     const struct {
         const char* name;
         std::function<HRESULT()> call;
@@ -491,7 +424,7 @@ TEST_F(SoftDirectDrawTest, EveryOperationAnswersAnInjectedFault) {
         {"IDirectDraw7::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(kWindow, kExclusive); }},
         {"IDirectDraw7::SetDisplayMode", [&] { return dd->SetDisplayMode(64, 32, 32, 0, 0); }},
         {"IDirectDraw7::CreateSurface", [&] { return dd->CreateSurface(&description, &surface, nullptr); }},
-        {"IDirectDraw7::GetScanLine", [&] { return dd->GetScanLine(&value); }},
+        {"IDirectDraw7::GetScanLine", [&] { return dd->GetScanLine(&line); }},
         {"IDirectDraw7::RestoreAllSurfaces", [&] { return dd->RestoreAllSurfaces(); }},
         {"IDirectDrawSurface7::GetAttachedSurface", [&] { return front->GetAttachedSurface(&caps, &surface); }},
         {"IDirectDrawSurface7::Flip", [&] { return front->Flip(nullptr, DDFLIP_WAIT); }},
@@ -515,8 +448,6 @@ TEST_F(SoftDirectDrawTest, EveryOperationAnswersAnInjectedFault) {
     EXPECT_EQ(SoftDirectDrawSurfaceCount(), surfaces);
     EXPECT_TRUE(HeadlessFrames().empty());
     EXPECT_EQ(plain->Unlock(nullptr), DDERR_NOTLOCKED);
-    EXPECT_EQ(plain->ReleaseDC(dc), DDERR_NODC);
-    EXPECT_EQ(front->AddRef(), 3u);  // its own and the gamma control's, and this one
 }
 
 // ---- winmm ----------------------------------------------------------------
@@ -526,16 +457,12 @@ using SoftWinmmTest = RuntimeTest;
 TEST_F(SoftWinmmTest, PeriodsEndOnlyAsTheyWereBegun) {
     int before = SoftTimerPeriodsBegun();
     EXPECT_EQ(timeBeginPeriod(0), MMRESULT{TIMERR_NOCANDO});
-    EXPECT_EQ(timeEndPeriod(0), MMRESULT{TIMERR_NOCANDO});
     EXPECT_EQ(timeBeginPeriod(7), MMRESULT{TIMERR_NOERROR});
-    EXPECT_EQ(timeBeginPeriod(7), MMRESULT{TIMERR_NOERROR});
-    EXPECT_EQ(SoftTimerPeriodsBegun(), before + 2);
+    EXPECT_EQ(SoftTimerPeriodsBegun(), before + 1);
     EXPECT_EQ(timeEndPeriod(3), MMRESULT{TIMERR_NOCANDO});
-    EXPECT_EQ(timeEndPeriod(7), MMRESULT{TIMERR_NOERROR});
     EXPECT_EQ(timeEndPeriod(7), MMRESULT{TIMERR_NOERROR});
     EXPECT_EQ(timeEndPeriod(7), MMRESULT{TIMERR_NOCANDO});
     EXPECT_EQ(SoftTimerPeriodsBegun(), before);
-
     HeadlessFailOn("timeBeginPeriod", 1, TIMERR_NOCANDO);
     EXPECT_EQ(timeBeginPeriod(1), MMRESULT{TIMERR_NOCANDO});
     EXPECT_EQ(SoftTimerPeriodsBegun(), before);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "app/orbit.h"
 #include "core/runtime.h"
+#include "draw/context.h"
 #include "display/screen.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
@@ -15,6 +17,18 @@ void StartOnTheTestDesktop() {
 }
 
 }  // namespace
+
+std::vector<uint32_t> SceneAt(double clock, float scale, int width, int height) {
+    TestSurface surface(width, height, 0);
+    DrawTarget target = {};
+    target.kind = 2;
+    target.dc = surface.dc;
+    target.release = [] {};
+    DrawBegin(&target);
+    OrbitSceneDraw(clock, scale, width / 2, height / 2);
+    DrawEnd();
+    return surface.pixels;
+}
 
 void DisplayTest::SetUp() {
     HeadlessReset();

@@ -8,6 +8,9 @@
 
 #include "support/fixture.h"
 
+// The scene as the software GDI draws it on a black screen of this size.
+std::vector<uint32_t> SceneAt(double clock, float scale, int width, int height);
+
 class DisplayTest : public RuntimeTest {
 protected:
     void SetUp() override;

@@ -5,6 +5,8 @@
 #include "display/desktop.h"
 #include "display/screen.h"
 #include "draw/context.h"
+#include "input/input.h"
+#include "sprite/grab.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 
@@ -21,6 +23,19 @@ void ForgetTheRuntime() {
     // After ProgramEnd the main heap, and the sprite table in it, are gone.
     if (!SoftHeapAlive(Runtime.mainHeap)) ScreenState.spriteTable = nullptr;
     DrawEnd();
+    MouseShutDown();
+    KeyboardShutDown();
+    if (InputSystem.object) {
+        InputSystem.useCount = 1;
+        InputSystemRelease();
+    }
+    DWORD keyboardLevel = KeyboardState.cooperativeLevel;
+    ZeroFill(&KeyboardState, sizeof(KeyboardState));
+    KeyboardState.cooperativeLevel = keyboardLevel;
+    ZeroFill(&MouseState, sizeof(MouseState));
+    ZeroFill(&InputSystem, sizeof(InputSystem));
+    ZeroFill(&ImageEncoderTable, sizeof(ImageEncoderTable));
+    ZeroFill(&ImageHandlerList, sizeof(ImageHandlerList));
     ScreenClose();
     ScreenRelease();
     if (ScreenState.displayObject) {

@@ -1,0 +1,205 @@
+// The screen grab into a sprite, the conversion of a surface's pixels to the
+// rows a 24-bit BMP stores, and the writer of the file.
+#include "sprite/grab.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/object_table.h"
+#include "core/runtime.h"
+#include "display/screen.h"
+#include "sprite/store.h"
+
+ImageEncoderTableRecord ImageEncoderTable;
+ImageHandlerListRecord ImageHandlerList;
+
+namespace {
+
+constexpr uint32_t kHeadersSize = 14 + 40;
+
+struct BmpHeaders {
+    uint8_t bytes[kHeadersSize];
+};
+
+void PutLittleEndian(uint8_t* at, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+BmpHeaders HeadersFor(int32_t width, int32_t height, uint32_t imageBytes) {
+    BmpHeaders headers = {};
+    uint8_t* b = headers.bytes;
+    b[0] = 'B';
+    b[1] = 'M';
+    PutLittleEndian(b + 2, kHeadersSize + imageBytes, 4);
+    PutLittleEndian(b + 10, kHeadersSize, 4);
+    PutLittleEndian(b + 14, 40, 4);
+    PutLittleEndian(b + 18, static_cast<uint32_t>(width), 4);
+    PutLittleEndian(b + 22, static_cast<uint32_t>(height), 4);  // positive: bottom-up
+    PutLittleEndian(b + 26, 1, 2);
+    PutLittleEndian(b + 28, 24, 2);
+    return headers;  // no compression, no palette: the rest stays 0
+}
+
+int64_t RowBytes(int32_t width) { return 3 * int64_t{width} + (width & 3); }
+
+bool WriteAll(HANDLE file, const void* data, uint32_t length) {
+    DWORD written = 0;
+    return WriteFile(file, data, length, &written, nullptr) && written == length;
+}
+
+// The directory part of a file name, "." when it has none.
+void DirectoryOf(const char* fileName, char* directory, size_t size) {
+    const char* cut = nullptr;
+    for (const char* c = fileName; *c; ++c) {
+        if (*c == '/' || *c == '\\') cut = c;
+    }
+    if (!cut) {
+        std::snprintf(directory, size, ".");
+        return;
+    }
+    size_t length = static_cast<size_t>(cut - fileName);
+    if (length == 0) length = 1;  // the root itself
+    if (length >= size) length = size - 1;
+    std::memcpy(directory, fileName, length);
+    directory[length] = 0;
+}
+
+// Writes the whole file beside its final place and puts it there only when
+// every write succeeded, so that a failure leaves the earlier file as it was
+// and no partial one.
+int32_t WriteBmpFile(const char* fileName, const BmpHeaders& headers, const uint8_t* rows, uint32_t imageBytes) {
+    char directory[MAX_PATH];
+    char temporary[MAX_PATH];
+    DirectoryOf(fileName, directory, sizeof(directory));
+    if (GetTempFileNameA(directory, "rav", 0, temporary) == 0) return 0;
+    HANDLE file =
+        CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, headers.bytes, 14) &&
+                   WriteAll(file, headers.bytes + 14, 40) && WriteAll(file, rows, imageBytes);
+    if (file != INVALID_HANDLE_VALUE) written = CloseHandle(file) && written;
+    if (written && MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return 1;
+    DeleteFileA(temporary);
+    return 0;
+}
+
+void ConvertLockedRows(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, int32_t depth,
+                       uint8_t* out) {
+    const int64_t rowBytes = RowBytes(width);
+    for (int32_t r = 0; r < height; ++r) {
+        const uint8_t* source = pixels + int64_t{height - 1 - r} * pitch;
+        uint8_t* target = out + r * rowBytes;
+        for (int32_t x = 0; x < width; ++x, target += 3) {
+            if (depth == 16) {
+                uint32_t p = uint32_t{source[2 * x]} | uint32_t{source[2 * x + 1]} << 8;
+                target[0] = static_cast<uint8_t>((p & 0x1F) << 3);
+                target[1] = static_cast<uint8_t>(((p >> 5) & 0x3F) << 2);
+                target[2] = static_cast<uint8_t>(((p >> 11) & 0x1F) << 3);
+            } else {
+                // The first three bytes in memory order, whatever the layout.
+                std::memcpy(target, source + x * (depth / 8), 3);
+            }
+        }
+    }
+}
+
+int32_t ConvertThroughDc(IDirectDrawSurface7* surface, int32_t width, int32_t height, uint8_t* out) {
+    HDC dc = nullptr;
+    if (surface->GetDC(&dc) != DD_OK) return 0;
+    const int64_t rowBytes = RowBytes(width);
+    for (int32_t r = 0; r < height; ++r) {
+        uint8_t* target = out + r * rowBytes;
+        for (int32_t x = 0; x < width; ++x, target += 3) {
+            COLORREF c = GetPixel(dc, x, height - 1 - r);
+            target[0] = static_cast<uint8_t>(c >> 16);
+            target[1] = static_cast<uint8_t>(c >> 8);
+            target[2] = static_cast<uint8_t>(c);
+        }
+    }
+    surface->ReleaseDC(dc);
+    return 1;
+}
+
+// Registries hold a hundred entries; one more is refused, never written past.
+bool HasRoom(int32_t count) { return count >= 0 && count < kImageRegistryCapacity; }
+
+}  // namespace
+
+intptr_t SpriteGrab(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, int32_t flags) {
+    auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, number));
+    if (!sprite) return 0;
+    if (x < 0 || int64_t{x} + width > ScreenState.drawWidth || y < 0 || int64_t{y} + height > ScreenState.drawHeight) {
+        return 0;
+    }
+    // A memory sprite is a block of bytes that no copy between surfaces can reach.
+    if (flags == kSpriteMemoryOnly) return 0;
+    if (!SpriteSurfaceCreate(sprite, width, height, 0, flags)) return 0;
+    IDirectDrawSurface7* surface = SpriteSurface(sprite);
+    RECT area = {x, y, x + width, y + height};
+    surface->BltFast(0, 0, ScreenState.drawSurface, &area, DDBLTFAST_WAIT);
+    surface->SetColorKey(DDCKEY_SRCBLT, &ScreenState.spriteColourKey);
+    return number == -1 ? reinterpret_cast<intptr_t>(sprite) : reinterpret_cast<intptr_t>(surface);
+}
+
+int32_t SurfaceToBgrRows(IDirectDrawSurface7* surface, int32_t width, int32_t height, int32_t depth, uint8_t* out) {
+    DDSURFACEDESC2 locked;
+    std::memset(&locked, 0, sizeof(locked));
+    locked.dwSize = sizeof(locked);
+    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return 0;
+    if (depth == 16 || depth == 24 || depth == 32) {
+        ConvertLockedRows(static_cast<const uint8_t*>(locked.lpSurface), locked.lPitch, width, height, depth, out);
+        surface->Unlock(nullptr);
+        return 1;
+    }
+    surface->Unlock(nullptr);
+    return ConvertThroughDc(surface, width, height, out);
+}
+
+int32_t SpriteSave(intptr_t number, const char* fileName, int32_t encoderKey, int32_t flags) {
+    if (!fileName) return 0;
+    auto* sprite = static_cast<SpriteRecord*>(ObjectTableGet(ScreenState.spriteTable, number));
+    if (!sprite || sprite->flags == kSpriteMemoryOnly) return 0;
+    const int32_t width = sprite->width;
+    const int32_t height = sprite->height;
+    const int64_t rowBytes = RowBytes(width);
+    const int64_t imageBytes = rowBytes * height;
+    // The file's size must fit its 32-bit field.
+    if (width <= 0 || height <= 0 || imageBytes + kHeadersSize > 0xFFFFFFFF) return 0;
+    auto* rows = static_cast<uint8_t*>(HeapAlloc(Runtime.mainHeap, HEAP_ZERO_MEMORY, size_t(imageBytes)));
+    if (!rows) return 0;
+    int32_t result = 0;
+    // Sprites made by the grab have the screen's format: read them at its depth.
+    if (SurfaceToBgrRows(SpriteSurface(sprite), width, height, ScreenState.depth, rows)) {
+        result =
+            encoderKey == 0
+                ? WriteBmpFile(fileName, HeadersFor(width, height, uint32_t(imageBytes)), rows, uint32_t(imageBytes))
+                : ImageEncoderCall(fileName, rows, encoderKey, width, height, int32_t(rowBytes), flags);
+    }
+    HeapFree(Runtime.mainHeap, 0, rows);
+    return result;
+}
+
+int32_t ImageEncoderRegister(const ImageEncoder* encoder) {
+    if (!HasRoom(ImageEncoderTable.count)) return 0;
+    ImageEncoderTable.encoders[ImageEncoderTable.count++] = encoder;
+    return 1;
+}
+
+int32_t ImageEncoderCall(const char* fileName, const uint8_t* rows, int32_t key, int32_t width, int32_t height,
+                         int32_t rowBytes, int32_t flags) {
+    for (int32_t i = 0; i < ImageEncoderTable.count; ++i) {
+        const ImageEncoder* encoder = ImageEncoderTable.encoders[i];
+        if (encoder && encoder->key == key) return encoder->encode(fileName, rows, width, height, rowBytes, flags);
+    }
+    return 0;
+}
+
+int32_t ImageHandlerRegister(const void* handler) {
+    if (!HasRoom(ImageHandlerList.count)) return 0;
+    ImageHandlerList.handlers[ImageHandlerList.count++] = handler;
+    return 1;
+}
+
+void ImageHandlerReset() {
+    ImageHandlerList.count = 0;
+    ImageHandlerList.openStream = nullptr;
+}

@@ -1,0 +1,101 @@
+// F2's screenshot, end to end: the whole program on the headless host, and
+// the file it writes read back by an independent decoder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "platform/host/headless.h"
+#include "support/display.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the test in a fresh current directory, and goes back afterwards.
+struct FreshDirectory {
+    FreshDirectory() : previous(fs::current_path()) {
+        std::string pattern = (fs::path(::testing::TempDir()) / "screenshot_XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        path = pattern;
+        fs::current_path(path);
+    }
+    ~FreshDirectory() {
+        fs::current_path(previous);
+        if (!path.empty()) fs::remove_all(path);
+    }
+    fs::path previous;
+    fs::path path;
+};
+
+// Pillow's reading of ravlin.bmp: "format mode width height", with the
+// decoded pixels left as top-down RGB bytes in decoded.rgb.
+std::string DecodeWithPillow() {
+    const char* command =
+        "/usr/bin/python3 -c 'from PIL import Image\n"
+        "image = Image.open(\"ravlin.bmp\")\n"
+        "print(image.format, image.mode, image.size[0], image.size[1])\n"
+        "open(\"decoded.rgb\", \"wb\").write(image.tobytes())' > decoded.txt";
+    if (std::system(command) != 0) return "python failed";
+    std::ifstream in("decoded.txt");
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::vector<uint8_t> Contents(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> RgbOf(const std::vector<uint32_t>& pixels) {
+    std::vector<uint8_t> rgb;
+    for (uint32_t p : pixels) rgb.insert(rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+    return rgb;
+}
+
+}  // namespace
+
+// An odd width gives the rows padding, which the decoder must skip. The grab
+// comes after the flip of its frame, which exchanged the buffers: the file
+// holds the frame before the last one presented.
+TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZero) {
+    Restart([] { HeadlessSetDesktop({321, 241, 32, 60}); });
+    FreshDirectory directory;
+    ASSERT_FALSE(directory.path.empty());
+    HeadlessKeepPixels(true);
+    constexpr int kReleaseFrame = 5;
+    HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, 0x3C, 0, 0});
+    HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, 0x3C, 0, 0});
+    // Without the release the program would never end.
+    HeadlessStopAfterFrames(kReleaseFrame + 100);
+    uint32_t code = 99;
+    try {
+        ProgramMain();
+    } catch (const HeadlessExit& exit) {
+        code = exit.code;
+    } catch (const HeadlessStopped&) {
+        FAIL() << "the release of F2 did not end the program";
+    }
+    EXPECT_EQ(code, 0u);
+
+    // The firing frame was followed by 39 shrinking ones and the black one.
+    const std::vector<HeadlessFrame>& frames = HeadlessFrames();
+    ASSERT_GE(frames.size(), size_t(kReleaseFrame + 39 + 1));
+    const size_t presentedAtGrab = frames.size() - 39 - 1;
+    // The release comes once kReleaseFrame frames are shown; the next poll sees it.
+    EXPECT_LE(presentedAtGrab, size_t(kReleaseFrame + 1));
+    std::vector<fs::path> written(fs::directory_iterator("."), fs::directory_iterator());
+    ASSERT_EQ(written, std::vector<fs::path>{"./ravlin.bmp"});
+    EXPECT_EQ(Contents("ravlin.bmp").size(), 54u + (3 * 321 + 1) * 241);
+
+    EXPECT_EQ(DecodeWithPillow(), "BMP RGB 321 241");
+    std::vector<uint8_t> decoded = Contents("decoded.rgb");
+    EXPECT_TRUE(decoded == RgbOf(frames[presentedAtGrab - 2].pixels));
+    EXPECT_FALSE(decoded == RgbOf(frames[presentedAtGrab - 1].pixels));
+}

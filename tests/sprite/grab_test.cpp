@@ -1,0 +1,304 @@
+// The screen grab, the conversion to BMP rows, the file writer and the image
+// registries, on an open 640 x 480 x 32 headless screen.
+#include "sprite/grab.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "display/screen.h"
+#include "platform/host/headless.h"
+#include "sprite/store.h"
+#include "support/display.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every byte of every pixel is 0x80 or more, so that no pixel byte passes for
+// a padding byte.
+uint32_t Pattern(int x, int y) {
+    return uint32_t(0x80 | (x & 0x7F)) << 16 | uint32_t(0x80 | (y & 0x7F)) << 8 | uint32_t(0x80 | ((x + y) & 0x7F));
+}
+
+// The bytes 00 00 FF 00, then FF 00 00 00.
+uint32_t RedThenBlue(int x, int) { return x == 0 ? 0x00FF0000u : 0x000000FFu; }
+
+// Calls `visit` on each row of the surface under a lock.
+void ForEachRow(IDirectDrawSurface7* surface, const std::function<void(int y, uint8_t* row)>& visit) {
+    DDSURFACEDESC2 locked = {};
+    locked.dwSize = sizeof(locked);
+    ASSERT_EQ(surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    auto* pixels = static_cast<uint8_t*>(locked.lpSurface);
+    for (int y = 0; y < int(locked.dwHeight); ++y) visit(y, pixels + y * locked.lPitch);
+    surface->Unlock(nullptr);
+}
+
+void Paint(IDirectDrawSurface7* surface, uint32_t (*pixel)(int x, int y), int width) {
+    ForEachRow(surface, [&](int y, uint8_t* row) {
+        for (int x = 0; x < width; ++x) {
+            uint32_t value = pixel(x, y);
+            std::memcpy(row + 4 * x, &value, 4);
+        }
+    });
+}
+
+std::vector<uint8_t> Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::vector<std::string> Entries(const fs::path& directory) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
+    return names;
+}
+
+uint32_t Field(const std::vector<uint8_t>& file, size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, file.data() + offset, 4);
+    return value;
+}
+
+class GrabTest : public DisplayTest {
+protected:
+    void SetUp() override {
+        DisplayTest::SetUp();
+        ASSERT_EQ(Open(), 1);
+        std::string pattern = (fs::path(::testing::TempDir()) / "grab_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory = pattern;
+        file = directory / "ravlin.bmp";
+    }
+    void TearDown() override {
+        fs::remove_all(directory);
+        DisplayTest::TearDown();
+    }
+
+    // Grabs the top-left width x height of a patterned screen into sprite 0
+    // and saves it.
+    int32_t SavePattern(int width, int height) {
+        Paint(ScreenState.backBuffer, Pattern, 640);
+        if (!SpriteGrab(0, 0, 0, width, height)) return -1;
+        return SpriteSave(0, file.c_str());
+    }
+
+    fs::path directory;
+    fs::path file;
+};
+
+}  // namespace
+
+TEST_F(GrabTest, TwoPixelSpriteReplacesAnOlderFileWithTheSixtyTwoByteBmp) {
+    Put(file, std::string(5000, 'x'));
+    Paint(ScreenState.backBuffer, RedThenBlue, 2);
+    ASSERT_NE(SpriteGrab(0, 0, 0, 2, 1), 0);
+    ASSERT_EQ(SpriteSave(0, file.c_str()), 1);
+    std::vector<uint8_t> expected = {0x42, 0x4D, 0x3E, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0};
+    expected.insert(expected.end(), {0x28, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0x18, 0});
+    expected.resize(54, 0);
+    expected.insert(expected.end(), {0, 0, 0xFF, 0xFF, 0, 0, 0, 0});
+    EXPECT_EQ(Contents(file), expected);
+    EXPECT_EQ(Entries(directory), std::vector<std::string>{"ravlin.bmp"});
+}
+
+TEST_F(GrabTest, RowsGoBottomUpAndArePaddedWithZerosToFourBytes) {
+    const int rowBytes[] = {4, 8, 12, 12, 16};
+    for (int width = 1; width <= 5; ++width) {
+        SCOPED_TRACE(width);
+        ASSERT_EQ(SavePattern(width, 3), 1);
+        std::vector<uint8_t> bmp = Contents(file);
+        int rb = rowBytes[width - 1];
+        ASSERT_EQ(bmp.size(), size_t(54 + 3 * rb));
+        EXPECT_EQ(Field(bmp, 2), bmp.size());
+        for (int r = 0; r < 3; ++r) {
+            const uint8_t* row = bmp.data() + 54 + r * rb;
+            for (int x = 0; x < width; ++x) {
+                uint32_t pixel = Pattern(x, 2 - r);
+                EXPECT_EQ(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16, int(pixel));
+            }
+            for (int pad = 3 * width; pad < rb; ++pad) EXPECT_EQ(row[pad], 0);
+        }
+    }
+}
+
+TEST_F(GrabTest, WholeScreenFileIsItsRowsAndTheHeaders) {
+    ASSERT_EQ(SavePattern(640, 480), 1);
+    std::vector<uint8_t> bmp = Contents(file);
+    ASSERT_EQ(bmp.size(), 54u + 3 * 640 * 480);
+    EXPECT_EQ(Field(bmp, 2), bmp.size());
+    EXPECT_EQ(Field(bmp, 18), 640u);
+    EXPECT_EQ(Field(bmp, 22), 480u);
+}
+
+// A grab takes sprite 0's slot before it checks the rectangle, so a refused
+// grab leaves no sprite 0. The sums that would overflow 32 bits trip the
+// undefined-behaviour sanitizer unless they are taken wider.
+TEST_F(GrabTest, GrabTakesRectanglesUpToTheEdgesAndNotBeyond) {
+    const int surfaces = SurfaceCount();
+    // Nor into a memory sprite, which no copy between surfaces can reach.
+    EXPECT_EQ(SpriteGrab(0, 0, 0, 8, 8, kSpriteMemoryOnly), 0);
+    EXPECT_EQ(ObjectTableGet(ScreenState.spriteTable, 0), nullptr);
+    struct {
+        int32_t x, y, width, height;
+    } outside[] = {{601, 0, 40, 10}, {0, 441, 10, 40},     {-1, 0, 10, 10},
+                   {0, -1, 10, 10},  {1, 0, INT32_MAX, 1}, {0, 1, 1, INT32_MAX}};
+    for (const auto& o : outside) {
+        SCOPED_TRACE(testing::Message() << o.x << "," << o.y << " " << o.width << "x" << o.height);
+        ASSERT_NE(SpriteGrab(0, 600, 440, 40, 40), 0);
+        EXPECT_EQ(SpriteGrab(0, o.x, o.y, o.width, o.height), 0);
+        EXPECT_EQ(ObjectTableGet(ScreenState.spriteTable, 0), nullptr);
+        EXPECT_EQ(SurfaceCount(), surfaces);
+    }
+}
+
+TEST_F(GrabTest, NumberlessGrabCopiesTheRectangleAndKeysOutBlack) {
+    Paint(ScreenState.backBuffer, Pattern, 640);
+    intptr_t handle = SpriteGrab(-1, 10, 20, 30, 40);
+    // The only sprite, known by its handle.
+    intptr_t id = 0;
+    ObjectTableIterStart(ScreenState.spriteTable);
+    auto* sprite = static_cast<SpriteRecord*>(ObjectTableIterNext(ScreenState.spriteTable, &id));
+    ASSERT_NE(sprite, nullptr);
+    ASSERT_EQ(id, handle);
+    EXPECT_EQ(sprite->width, 30);
+    DDSURFACEDESC2 locked = {};
+    locked.dwSize = sizeof(locked);
+    ASSERT_EQ(SpriteSurface(sprite)->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    const uint8_t* pixels = static_cast<const uint8_t*>(locked.lpSurface);
+    uint32_t first, last;
+    std::memcpy(&first, pixels, 4);
+    std::memcpy(&last, pixels + 39 * locked.lPitch + 29 * 4, 4);
+    SpriteSurface(sprite)->Unlock(nullptr);
+    EXPECT_EQ(first, Pattern(10, 20));
+    EXPECT_EQ(last, Pattern(39, 59));
+    EXPECT_TRUE(locked.dwFlags & DDSD_CKSRCBLT);
+    EXPECT_EQ(locked.ddckCKSrcBlt.dwColorSpaceLowValue, 0u);
+    EXPECT_EQ(locked.ddckCKSrcBlt.dwColorSpaceHighValue, 0u);
+}
+
+// 32 and 24 bits copy the first three bytes of each pixel; 16 bits expand
+// 5-6-5; any other depth reads colours through the device context. Rows are
+// a lock's pitch apart (32 bytes here, not 5 x 4), and padding is not touched.
+TEST_F(GrabTest, ConversionReadsEachDepthFromTheRowsAtTheLockPitch) {
+    auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 1));
+    ASSERT_NE(SpriteSurfaceCreate(sprite, 5, 2, 0, 0), nullptr);
+    IDirectDrawSurface7* surface = SpriteSurface(sprite);
+    const uint16_t bottom16[] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x8410};
+    ForEachRow(surface, [&](int y, uint8_t* row) {
+        for (int i = 0; i < 20; ++i) row[i] = uint8_t(y * 100 + i + 1);
+        if (y == 1) std::memcpy(row, bottom16, sizeof(bottom16));
+    });
+    auto convert = [&](int depth) {
+        std::vector<uint8_t> out(32, 0xEE);
+        EXPECT_EQ(SurfaceToBgrRows(surface, 5, 2, depth, out.data()), 1);
+        return out;
+    };
+
+    std::vector<uint8_t> rows16 = convert(16);
+    const uint8_t expected16[] = {0, 0, 0xF8, 0, 0xFC, 0, 0xF8, 0, 0, 0xF8, 0xFC, 0xF8, 0x80, 0x80, 0x80};
+    EXPECT_TRUE(std::equal(std::begin(expected16), std::end(expected16), rows16.begin()));
+
+    std::vector<uint8_t> rows24 = convert(24);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(rows24[16 + i], i + 1) << i;  // output row 1: the top row
+    std::vector<uint8_t> rows32 = convert(32);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(rows32[16 + i], i / 3 * 4 + i % 3 + 1) << i;
+    EXPECT_EQ(rows32[15], 0xEE);
+    EXPECT_EQ(rows32[31], 0xEE);
+
+    EXPECT_EQ(convert(8), rows32);
+    HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC);
+    std::vector<uint8_t> out(32);
+    EXPECT_EQ(SurfaceToBgrRows(surface, 5, 2, 8, out.data()), 0);
+}
+
+TEST_F(GrabTest, EncoderKeysReachOnlyTheEncoderRegisteredUnderThem) {
+    static struct {
+        std::string fileName;
+        int32_t width, height, rowBytes, flags;
+        std::vector<uint8_t> firstRow;
+    } seen;
+    ImageEncoder encoder = {1, [](const char* fileName, const uint8_t* rows, int32_t width, int32_t height,
+                                  int32_t rowBytes, int32_t flags) {
+                                seen = {fileName, width, height, rowBytes, flags, {rows, rows + rowBytes}};
+                                return int32_t{5};
+                            }};
+    EXPECT_EQ(SavePattern(5, 2), 1);
+    fs::remove(file);
+    EXPECT_EQ(SpriteSave(0, file.c_str(), 1), 0);
+    ASSERT_EQ(ImageEncoderRegister(&encoder), 1);
+    EXPECT_EQ(SpriteSave(0, file.c_str(), 2), 0);
+    EXPECT_EQ(SpriteSave(0, file.c_str(), 1), 5);
+    EXPECT_TRUE(Entries(directory).empty());
+    EXPECT_EQ(seen.fileName, file.string());
+    EXPECT_EQ(seen.width, 5);
+    EXPECT_EQ(seen.height, 2);
+    EXPECT_EQ(seen.rowBytes, 16);
+    EXPECT_EQ(seen.flags, 7);
+    EXPECT_EQ(seen.firstRow[0] | seen.firstRow[1] << 8 | seen.firstRow[2] << 16, int(Pattern(0, 1)));
+    EXPECT_EQ(seen.firstRow[15], 0);
+}
+
+TEST_F(GrabTest, SaveRefusesWithoutANameOrAPicture) {
+    EXPECT_EQ(SavePattern(4, 4), 1);
+    fs::remove(file);
+    EXPECT_EQ(SpriteSave(0, nullptr), 0);
+    EXPECT_EQ(SpriteSave(7, file.c_str()), 0);
+    auto* memory = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 0));
+    ASSERT_NE(SpriteSurfaceCreate(memory, 4, 4, 0, kSpriteMemoryOnly), nullptr);
+    EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
+    EXPECT_TRUE(Entries(directory).empty());
+}
+
+// Whatever step fails, the earlier file stays as it was and nothing else is
+// left in its directory. A write that reports success with fewer bytes than
+// asked counts as failed.
+TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
+    struct {
+        const char* operation;
+        int nth;
+        int64_t result;
+    } faults[] = {
+        {"GetTempFileNameA", 1, 0}, {"CreateFileA", 1, -1},    {"WriteFile", 1, FALSE},
+        {"WriteFile", 2, FALSE},    {"WriteFile", 3, FALSE},   {"WriteFile", 3, TRUE},
+        {"CloseHandle", 1, FALSE},  {"MoveFileExA", 1, FALSE}, {"IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST}};
+    Put(file, "the earlier picture");
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(testing::Message() << fault.operation << " " << fault.nth << " " << fault.result);
+        Paint(ScreenState.backBuffer, Pattern, 640);
+        ASSERT_NE(SpriteGrab(0, 0, 0, 7, 3), 0);
+        HeadlessFailOn(fault.operation, fault.nth, fault.result);
+        EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
+        EXPECT_EQ(HeadlessFaultsPending(), 0);
+        std::vector<uint8_t> kept = Contents(file);
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), "the earlier picture");
+        EXPECT_EQ(Entries(directory), std::vector<std::string>{"ravlin.bmp"});
+    }
+}
+
+TEST_F(GrabTest, RegistriesRefuseTheHundredAndFirstEntry) {
+    static ImageEncoder encoders[kImageRegistryCapacity + 1];
+    for (int i = 0; i <= kImageRegistryCapacity; ++i) {
+        encoders[i] = {i, [](const char*, const uint8_t*, int32_t width, int32_t, int32_t, int32_t) { return width; }};
+        EXPECT_EQ(ImageEncoderRegister(&encoders[i]), i < kImageRegistryCapacity ? 1 : 0);
+        EXPECT_EQ(ImageHandlerRegister(&encoders[i]), i < kImageRegistryCapacity ? 1 : 0);
+    }
+    EXPECT_EQ(ImageEncoderTable.count, kImageRegistryCapacity);
+    EXPECT_EQ(ImageHandlerList.count, kImageRegistryCapacity);
+    EXPECT_EQ(ImageEncoderCall("x", nullptr, kImageRegistryCapacity - 1, 42, 1, 128, 7), 42);
+    EXPECT_EQ(ImageEncoderCall("x", nullptr, kImageRegistryCapacity, 42, 1, 128, 7), 0);
+
+    ImageHandlerList.openStream = stdout;
+    ImageHandlerReset();
+    EXPECT_EQ(ImageHandlerList.count, 0);
+    EXPECT_EQ(ImageHandlerList.openStream, nullptr);
+    EXPECT_EQ(ImageHandlerRegister(&encoders[0]), 1);
+}
