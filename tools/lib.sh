@@ -16,7 +16,39 @@ ensure_packages() {
 }
 
 # What building and testing need on Debian 12.
-BUILD_PACKAGES=(cmake make g++ pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev g++-mingw-w64-i686 python3 python3-pil)
+BUILD_PACKAGES=(cmake make g++ pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
+
+# Wine with its 32-bit part, for the Windows build's tests.
+ensure_wine() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo dpkg --add-architecture i386
+        $sudo apt-get update -qq
+    fi
+    # Without a 32-bit OpenGL, Wine presents DirectDraw through GDI, which
+    # faults on the first flip after a DirectInput device is first acquired.
+    ensure_packages wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
+}
+
+# A 32-bit Wine prefix of the build's own, made on first use.
+prepare_wine_prefix() {
+    export WINEPREFIX="$PWD/build/windows-tests/wineprefix" WINEARCH=win32 WINEDEBUG=-all \
+        WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+}
+
+# Runs a Windows program under Wine in that prefix.
+run_under_wine() {
+    prepare_wine_prefix
+    local status=0
+    wine "$@" || status=$?
+    wineserver -k 2>/dev/null || true
+    return $status
+}
 
 # What running the program without a display needs.
 RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
