@@ -104,6 +104,8 @@ void SpriteFree(intptr_t number) {
     if (sprite->depth == kSpriteInMemory) {
         HeapFree(Runtime.mainHeap, 0, sprite->surface);
     } else {
+        // The display must not go on drawing on a surface that is gone.
+        if (ScreenState.drawSurface == SpriteSurface(sprite)) ScreenBufferSelect(-1);
         SpriteSurface(sprite)->Release();
     }
     if (sprite->backup) HeapFree(Runtime.mainHeap, 0, sprite->backup);

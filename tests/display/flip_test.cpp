@@ -73,6 +73,12 @@ TEST_F(DisplayTest, BufferSelectKeepsTheDrawSurfaceForMissingAndMemorySprites) {
     ScreenFlip();
     EXPECT_EQ(ScreenState.drawSurface, ScreenState.backBuffer);
     EXPECT_EQ(ScreenState.drawWidth, 640);
+
+    // Freeing the sprite that is the draw surface gives the back buffer back.
+    ScreenBufferSelect(2);
+    SpriteFree(2);
+    EXPECT_EQ(ScreenState.drawSurface, ScreenState.backBuffer);
+    EXPECT_EQ(ScreenState.drawWidth, 640);
 }
 
 // Focus goes at frame 1 and comes back at frame 1 too (nothing is presented
