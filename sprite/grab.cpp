@@ -82,23 +82,50 @@ int32_t WriteBmpFile(const char* fileName, const BmpHeaders& headers, const uint
     return 0;
 }
 
+void RowFrom16(const uint8_t* source, int32_t width, uint8_t* target) {
+    for (int32_t x = 0; x < width; ++x, target += 3) {
+        uint32_t p = uint32_t{source[2 * x]} | uint32_t{source[2 * x + 1]} << 8;
+        target[0] = static_cast<uint8_t>((p & 0x1F) << 3);
+        target[1] = static_cast<uint8_t>(((p >> 5) & 0x3F) << 2);
+        target[2] = static_cast<uint8_t>(((p >> 11) & 0x1F) << 3);
+    }
+}
+
+// Words in the processor's order, which is little-endian on both builds.
+uint32_t Load32(const uint8_t* at) {
+    uint32_t value;
+    std::memcpy(&value, at, 4);
+    return value;
+}
+
+void Store32(uint8_t* at, uint32_t value) { std::memcpy(at, &value, 4); }
+
+// The first three bytes of each 4-byte pixel, in memory order, whatever the
+// layout: four pixels at a time as three 32-bit words, then one by one.
+void RowFrom32(const uint8_t* source, int32_t width, uint8_t* target) {
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4, source += 16, target += 12) {
+        uint32_t p0 = Load32(source);
+        uint32_t p1 = Load32(source + 4);
+        uint32_t p2 = Load32(source + 8);
+        uint32_t p3 = Load32(source + 12);
+        Store32(target, (p0 & 0xFFFFFF) | p1 << 24);
+        Store32(target + 4, (p1 >> 8 & 0xFFFF) | p2 << 16);
+        Store32(target + 8, (p2 >> 16 & 0xFF) | p3 << 8);
+    }
+    for (; x < width; ++x, source += 4, target += 3) std::memcpy(target, source, 3);
+}
+
+void RowFrom24(const uint8_t* source, int32_t width, uint8_t* target) {
+    std::memcpy(target, source, size_t(width) * 3);
+}
+
 void ConvertLockedRows(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, int32_t depth,
                        uint8_t* out) {
     const int64_t rowBytes = RowBytes(width);
+    auto convert = depth == 16 ? RowFrom16 : depth == 24 ? RowFrom24 : RowFrom32;
     for (int32_t r = 0; r < height; ++r) {
-        const uint8_t* source = pixels + int64_t{height - 1 - r} * pitch;
-        uint8_t* target = out + r * rowBytes;
-        for (int32_t x = 0; x < width; ++x, target += 3) {
-            if (depth == 16) {
-                uint32_t p = uint32_t{source[2 * x]} | uint32_t{source[2 * x + 1]} << 8;
-                target[0] = static_cast<uint8_t>((p & 0x1F) << 3);
-                target[1] = static_cast<uint8_t>(((p >> 5) & 0x3F) << 2);
-                target[2] = static_cast<uint8_t>(((p >> 11) & 0x1F) << 3);
-            } else {
-                // The first three bytes in memory order, whatever the layout.
-                std::memcpy(target, source + x * (depth / 8), 3);
-            }
-        }
+        convert(pixels + int64_t{height - 1 - r} * pitch, width, out + r * rowBytes);
     }
 }
 

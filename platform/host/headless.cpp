@@ -47,6 +47,9 @@ struct HeadlessHostState {
     std::vector<HostDesktop> desktops = {PrimaryDesktop({1024, 768, 32, 60})};
     HeadlessDisplayState display = ClosedDisplay();
     bool keepPixels = false;
+    // Benchmarks: presents copy into `shown` instead of hashing and recording.
+    bool copyPresents = false;
+    std::vector<uint32_t> shown;
     int stopAfterFrames = 0;
     std::vector<HeadlessFrame> frames;
     std::deque<ScriptedEvent> script;  // in order of frame, then of scripting
@@ -135,6 +138,20 @@ void WaitForVerticalBlank() {
     HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
 }
 
+// What a real display's present costs: one copy of the frame into memory of
+// its own, allocated once per mode.
+void CopyToShown(const uint8_t* pixels, int width, int height, int pitch) {
+    std::vector<uint32_t>& shown = HeadlessHost.shown;
+    shown.resize(size_t(width) * height);
+    if (pitch == width * 4) {
+        std::memcpy(shown.data(), pixels, shown.size() * 4);
+        return;
+    }
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(&shown[size_t(y) * width], pixels + int64_t{y} * pitch, size_t(width) * 4);
+    }
+}
+
 }  // namespace
 
 void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank) {
@@ -142,6 +159,10 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
         throw HeadlessStopped{};
     }
     if (atVerticalBlank) WaitForVerticalBlank();
+    if (HeadlessHost.copyPresents) {
+        CopyToShown(pixels, width, height, pitch);
+        return;
+    }
     HeadlessFrame frame = {width, height, HeadlessHash(pixels, width, height, pitch), {}, HeadlessHost.ticks};
     if (HeadlessHost.keepPixels) {
         frame.pixels.resize(size_t(width) * height);
@@ -179,6 +200,10 @@ bool HostGammaWrite(const uint16_t ramp[768]) {
 void HostCursorShow(bool visible) { HeadlessHost.display.cursorVisible = visible; }
 
 void HeadlessKeepPixels(bool keep) { HeadlessHost.keepPixels = keep; }
+
+void HeadlessCopyPresents(bool copy) { HeadlessHost.copyPresents = copy; }
+
+const std::vector<uint32_t>& HeadlessShown() { return HeadlessHost.shown; }
 
 void HeadlessStopAfterFrames(int frames) { HeadlessHost.stopAfterFrames = frames; }
 

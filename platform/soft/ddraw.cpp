@@ -8,7 +8,9 @@
 // a surface handed in by the caller is looked up there before it is used, and
 // a focus loss or a mode change reaches every surface through it.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <utility>
@@ -40,6 +42,13 @@ constexpr int kRowAlignment = 16;
 struct SoftDirectDraw;
 struct SoftSurface;
 
+// Pixel memory comes zeroed from calloc, which for a large block takes fresh
+// pages from the system instead of writing zeros over them.
+struct FreePixels {
+    void operator()(uint32_t* pixels) const { std::free(pixels); }
+};
+using PixelMemory = std::unique_ptr<uint32_t[], FreePixels>;
+
 // The gamma control is another face of the primary surface: it shares the
 // surface's reference count, as COM interfaces of one object do.
 struct SoftGammaControl final : IDirectDrawGammaControl {
@@ -56,7 +65,7 @@ struct SoftGammaControl final : IDirectDrawGammaControl {
 
 struct SoftSurface final : IDirectDrawSurface7 {
     SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha,
-                std::unique_ptr<uint32_t[]> pixels);
+                PixelMemory pixels);
 
     HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     ULONG AddRef() override;
@@ -84,7 +93,7 @@ struct SoftSurface final : IDirectDrawSurface7 {
     int pitch;  // bytes from one row to the next
     DWORD caps;
     bool alpha;  // the explicit format with an alpha channel
-    std::unique_ptr<uint32_t[]> pixels;
+    PixelMemory pixels;
     // A flip chain: its front surface knows the back buffer, and the back
     // buffer its front. Both are null for any other surface.
     SoftSurface* back = nullptr;
@@ -170,10 +179,24 @@ HRESULT Availability(const SoftSurface& surface) {
     return DD_OK;
 }
 
+// A run of pixels of one value, through the C library's vector fills: a
+// value of four equal bytes (black above all, the clear of every frame) is
+// memset's, which streams large runs past the cache; any other value is a
+// wide character's fill, since a wide character is a 32-bit unit here.
+static_assert(sizeof(wchar_t) == sizeof(uint32_t), "a pixel fill is a wide-character fill");
+
+void FillRun(uint32_t* run, size_t count, uint32_t pixel) {
+    if (pixel == (pixel & 0xFF) * 0x01010101u) {
+        std::memset(run, static_cast<int>(pixel & 0xFF), count * 4);
+        return;
+    }
+    std::wmemset(reinterpret_cast<wchar_t*>(run), static_cast<wchar_t>(pixel), count);
+}
+
 // ---- making and destroying surfaces ---------------------------------------
 
 SoftSurface::SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha,
-                         std::unique_ptr<uint32_t[]> pixels)
+                         PixelMemory pixels)
     : owner(owner),
       width(width),
       height(height),
@@ -184,7 +207,7 @@ SoftSurface::SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD cap
 
 SoftSurface* NewSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha) {
     size_t count = size_t(PitchFor(width) / 4) * size_t(height);
-    std::unique_ptr<uint32_t[]> pixels(new (std::nothrow) uint32_t[count]());
+    PixelMemory pixels(static_cast<uint32_t*>(std::calloc(count, sizeof(uint32_t))));
     if (!pixels) return nullptr;
     auto* surface = new (std::nothrow) SoftSurface(owner, width, height, caps, alpha, std::move(pixels));
     if (surface) Ddraw.surfaces.push_back(surface);
@@ -288,7 +311,7 @@ HRESULT CreatePlainSurface(SoftDirectDraw* owner, const DDSURFACEDESC2& descript
 // point at, but not its picture.
 void Lose(SoftSurface* surface) {
     surface->lost = true;
-    std::fill(surface->pixels.get(), surface->pixels.get() + PixelCount(*surface), kSoftLostSurfacePixel);
+    FillRun(surface->pixels.get(), PixelCount(*surface), kSoftLostSurfacePixel);
 }
 
 void LoseEverySurface() {
@@ -325,11 +348,11 @@ HRESULT RestoreSurface(SoftSurface* surface) {
 void FillPixels(const SoftSurface& surface, const RECT& area, uint32_t pixel) {
     // Whole rows without padding between them are one run of memory.
     if (area.left == 0 && area.right == surface.width && surface.pitch == surface.width * 4) {
-        std::fill(Row(surface, area.top), Row(surface, area.bottom), pixel);
+        FillRun(Row(surface, area.top), size_t(Row(surface, area.bottom) - Row(surface, area.top)), pixel);
         return;
     }
     for (LONG y = area.top; y < area.bottom; ++y) {
-        std::fill(Row(surface, y) + area.left, Row(surface, y) + area.right, pixel);
+        FillRun(Row(surface, y) + area.left, size_t(area.right - area.left), pixel);
     }
 }
 
