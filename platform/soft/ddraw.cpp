@@ -179,20 +179,6 @@ HRESULT Availability(const SoftSurface& surface) {
     return DD_OK;
 }
 
-// A run of pixels of one value, through the C library's vector fills: a
-// value of four equal bytes (black above all, the clear of every frame) is
-// memset's, which streams large runs past the cache; any other value is a
-// wide character's fill, since a wide character is a 32-bit unit here.
-static_assert(sizeof(wchar_t) == sizeof(uint32_t), "a pixel fill is a wide-character fill");
-
-void FillRun(uint32_t* run, size_t count, uint32_t pixel) {
-    if (pixel == (pixel & 0xFF) * 0x01010101u) {
-        std::memset(run, static_cast<int>(pixel & 0xFF), count * 4);
-        return;
-    }
-    std::wmemset(reinterpret_cast<wchar_t*>(run), static_cast<wchar_t>(pixel), count);
-}
-
 // ---- making and destroying surfaces ---------------------------------------
 
 SoftSurface::SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha,
@@ -311,7 +297,7 @@ HRESULT CreatePlainSurface(SoftDirectDraw* owner, const DDSURFACEDESC2& descript
 // point at, but not its picture.
 void Lose(SoftSurface* surface) {
     surface->lost = true;
-    FillRun(surface->pixels.get(), PixelCount(*surface), kSoftLostSurfacePixel);
+    SoftFillPixels(surface->pixels.get(), PixelCount(*surface), kSoftLostSurfacePixel);
 }
 
 void LoseEverySurface() {
@@ -348,11 +334,11 @@ HRESULT RestoreSurface(SoftSurface* surface) {
 void FillPixels(const SoftSurface& surface, const RECT& area, uint32_t pixel) {
     // Whole rows without padding between them are one run of memory.
     if (area.left == 0 && area.right == surface.width && surface.pitch == surface.width * 4) {
-        FillRun(Row(surface, area.top), size_t(Row(surface, area.bottom) - Row(surface, area.top)), pixel);
+        SoftFillPixels(Row(surface, area.top), size_t(Row(surface, area.bottom) - Row(surface, area.top)), pixel);
         return;
     }
     for (LONG y = area.top; y < area.bottom; ++y) {
-        FillRun(Row(surface, y) + area.left, size_t(area.right - area.left), pixel);
+        SoftFillPixels(Row(surface, y) + area.left, size_t(area.right - area.left), pixel);
     }
 }
 

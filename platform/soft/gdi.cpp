@@ -210,20 +210,6 @@ uint32_t* Row(const DcSurface& surface, int64_t y) {
     return reinterpret_cast<uint32_t*>(surface.pixels + y * surface.pitch);
 }
 
-// A run of pixels of one value, through the C library's vector fills: a
-// value of four equal bytes (black above all, the clear of every frame) is
-// memset's, which streams large runs past the cache; any other value is a
-// wide character's fill, since a wide character is a 32-bit unit here.
-static_assert(sizeof(wchar_t) == sizeof(uint32_t), "a pixel fill is a wide-character fill");
-
-void FillRun(uint32_t* run, size_t count, uint32_t pixel) {
-    if (pixel == (pixel & 0xFF) * 0x01010101u) {
-        std::memset(run, static_cast<int>(pixel & 0xFF), count * 4);
-        return;
-    }
-    std::wmemset(reinterpret_cast<wchar_t*>(run), static_cast<wchar_t>(pixel), count);
-}
-
 // The one drawing primitive: pixels x0 <= x < x1 of row y, clipped.
 void FillSpan(const DcSurface& surface, int64_t y, int64_t x0, int64_t x1, Paint paint) {
     if (y < 0 || y >= surface.height || !surface.pixels) return;
@@ -232,7 +218,7 @@ void FillSpan(const DcSurface& surface, int64_t y, int64_t x0, int64_t x1, Paint
     if (x0 >= x1) return;
     uint32_t* row = Row(surface, y);
     if (paint.andMask == 0) {
-        FillRun(row + x0, size_t(x1 - x0), paint.xorMask);
+        SoftFillPixels(row + x0, size_t(x1 - x0), paint.xorMask);
     } else {
         for (int64_t x = x0; x < x1; ++x) row[x] = (row[x] & paint.andMask) ^ paint.xorMask;
     }
@@ -552,4 +538,18 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
         default:
             return 0;
     }
+}
+
+// A run of pixels of one value, through the C library's vector fills: a
+// value of four equal bytes (black above all, the clear of every frame) is
+// memset's, which streams large runs past the cache; any other value is a
+// wide character's fill, since a wide character is a 32-bit unit here.
+static_assert(sizeof(wchar_t) == sizeof(uint32_t), "a pixel fill is a wide-character fill");
+
+void SoftFillPixels(uint32_t* run, size_t count, uint32_t pixel) {
+    if (pixel == (pixel & 0xFF) * 0x01010101u) {
+        std::memset(run, static_cast<int>(pixel & 0xFF), count * 4);
+        return;
+    }
+    std::wmemset(reinterpret_cast<wchar_t*>(run), static_cast<wchar_t>(pixel), count);
 }

@@ -38,6 +38,10 @@ HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch);
 // The pen or brush selected into a device context, as on Windows.
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);
 
+// Fills `count` 32-bit pixels with one value: the one fill of the layer's
+// drawing, its clears and its spans.
+void SoftFillPixels(uint32_t* run, size_t count, uint32_t pixel);
+
 // Pens and brushes that exist now, stock objects not counted.
 int SoftGdiObjectCount();
 // Device contexts that exist now.
