@@ -46,7 +46,9 @@ run_under_wine() {
     prepare_wine_prefix
     local status=0
     wine "$@" || status=$?
-    wineserver -k 2>/dev/null || true
+    # Wait for the server to go by itself: killing it can reach the
+    # processes of the next program started in the same prefix.
+    wineserver -w
     return $status
 }
 
