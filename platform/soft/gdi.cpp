@@ -183,15 +183,6 @@ uint32_t NewDc(const DcSurface& surface, bool display) {
     return handle;
 }
 
-bool SameNameIgnoringCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
 // ---- pixels and spans -----------------------------------------------------
 
 // COLORREF holds red in its low byte; the pixel holds red in bits 16-23.
@@ -506,7 +497,7 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
 // ---- device contexts ------------------------------------------------------
 
 HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR, LPCSTR, const DEVMODEA*) {
-    if (!pwszDriver || !SameNameIgnoringCase(pwszDriver, "DISPLAY") || Faulted("CreateDCA")) return nullptr;
+    if (!pwszDriver || !SoftSameNameIgnoringCase(pwszDriver, "DISPLAY") || Faulted("CreateDCA")) return nullptr;
     return HandleOf<HDC>(NewDc(DcSurface{}, true));
 }
 

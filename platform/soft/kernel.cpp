@@ -73,15 +73,6 @@ void Unlink(SoftHeap* heap, BlockHeader* block) {
     --heap->count;
 }
 
-bool SameNameIgnoringCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
 HMODULE ModuleHandle(size_t index) { return reinterpret_cast<HMODULE>(&Kernel.moduleLoads[index]); }
 
 // The index of a loaded module, or -1.
@@ -94,7 +85,7 @@ int LoadedModule(HMODULE handle) {
 
 int ModuleNamed(const char* name) {
     for (size_t i = 0; i < kSoftModuleCount; ++i) {
-        if (SameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
+        if (SoftSameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -105,6 +96,15 @@ SoftFile* FileFromHandle(HANDLE handle) {
 }
 
 }  // namespace
+
+bool SoftSameNameIgnoringCase(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
 
 // ---- faults ---------------------------------------------------------------
 

@@ -15,6 +15,10 @@ size_t SoftHeapCount();
 size_t SoftHeapBlockCount(HANDLE heap);
 bool SoftHeapAlive(HANDLE heap);
 
+// Whether two names are the same but for case, as Windows compares module,
+// class and device names.
+bool SoftSameNameIgnoringCase(const char* a, const char* b);
+
 // How many times a built-in module is loaded now (0: not loaded).
 int SoftModuleLoadCount(const char* name);
 

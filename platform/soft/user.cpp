@@ -65,15 +65,6 @@ UserLibraryState User;
 constexpr ATOM kFirstClassAtom = 0xC000;
 constexpr uintptr_t kFirstWindowHandle = 0x10000;
 
-bool SameNameIgnoringCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
 // MAKEINTATOM puts an atom in the low word of a name pointer.
 bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
 
@@ -81,7 +72,7 @@ const WindowClass* ClassNamed(LPCSTR name) {
     if (!name) return nullptr;
     for (const WindowClass& windowClass : User.classes) {
         if (IsAtom(name) ? windowClass.atom == reinterpret_cast<uintptr_t>(name)
-                         : SameNameIgnoringCase(windowClass.name.c_str(), name)) {
+                         : SoftSameNameIgnoringCase(windowClass.name.c_str(), name)) {
             return &windowClass;
         }
     }
@@ -388,7 +379,7 @@ int DesktopNamed(LPCSTR name) {
     for (int i = 0; i < count; ++i) {
         HostDesktop desktop = HostDesktopAt(i);
         desktop.name[sizeof(desktop.name) - 1] = 0;
-        if (name ? SameNameIgnoringCase(desktop.name, name) : desktop.primary) return i;
+        if (name ? SoftSameNameIgnoringCase(desktop.name, name) : desktop.primary) return i;
     }
     return !name && count > 0 ? 0 : -1;
 }
