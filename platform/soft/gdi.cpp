@@ -3,8 +3,9 @@
 //
 // All drawing reduces to one primitive: a horizontal span of pixels combined
 // with one colour under the raster operation, dest = (dest & and) ^ xor. A
-// shape is a list of such spans, each pixel of the shape painted exactly once,
-// so that an inverting raster operation inverts every pixel once.
+// shape is its inside filled by the brush, then the pen's line drawn over it,
+// as Windows' GDI draws them: under an inverting raster operation, a pixel
+// that both paint, or that the line passes twice, comes back as it was.
 //
 // Handles index a table of objects, as Windows' own GDI handles do: the low 16
 // bits are the slot, the high bits a generation that changes when the slot is
@@ -62,6 +63,12 @@ struct Paint {
     bool operator==(const Paint&) const = default;
 };
 
+// A pixel of an ellipse's outline, relative to the top-left corner of its box.
+struct OutlinePoint {
+    int32_t x, y;
+    bool operator==(const OutlinePoint&) const = default;
+};
+
 constexpr int kWhiteBrush = 0;
 constexpr int kBlackPen = 7;
 constexpr int kStockIndices[] = {kWhiteBrush, BLACK_BRUSH, NULL_BRUSH, kBlackPen};
@@ -78,7 +85,9 @@ struct GdiLibraryState {
     uint32_t stock[8] = {};  // handles of the stock objects, by stock number
     int liveObjects = 0;     // pens and brushes, stock objects not counted
     int liveDcs = 0;
-    std::vector<int32_t> rowExtents;  // scratch for the ellipse outline walk
+    // Scratch for the ellipse outline walk.
+    std::vector<OutlinePoint> quarter;
+    std::vector<OutlinePoint> outline;
 };
 
 uint32_t HandleValue(uint32_t slot, uint16_t generation) { return uint32_t{generation} << 16 | slot; }
@@ -221,22 +230,6 @@ struct ShapePaint {
     bool fills;  // false for the null brush
 };
 
-// One row of a shape: outline [a, b), inside [b, c), outline [c, d); runs
-// that would overlap are cut so that no pixel is painted twice. Where pen
-// and brush paint alike the row is one span.
-void FillShapeRow(const DcSurface& surface, int64_t y, int64_t a, int64_t b, int64_t c, int64_t d,
-                  const ShapePaint& paint) {
-    c = std::max(c, b);
-    d = std::max(d, c);
-    if (paint.fills && paint.brush == paint.pen) {
-        FillSpan(surface, y, a, d, paint.pen);
-        return;
-    }
-    FillSpan(surface, y, a, b, paint.pen);
-    if (paint.fills) FillSpan(surface, y, b, c, paint.brush);
-    FillSpan(surface, y, c, d, paint.pen);
-}
-
 // A box normalised as GDI does: corners in any order, right and bottom
 // edges excluded.
 struct Box {
@@ -249,6 +242,11 @@ Box Ordered(int left, int top, int right, int bottom) {
     return {std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
 }
 
+// Rectangles and ellipses draw nothing in an empty box or a box of one pixel.
+bool DrawsNothing(const Box& box) {
+    return box.Width() == 0 || box.Height() == 0 || (box.Width() == 1 && box.Height() == 1);
+}
+
 bool ShapePaintFor(const DcAttributes& dc, ShapePaint* paint) {
     GdiEntry* pen = Lookup(dc.pen, GdiKind::Pen);
     GdiEntry* brush = Lookup(dc.brush, GdiKind::Brush);
@@ -259,24 +257,34 @@ bool ShapePaintFor(const DcAttributes& dc, ShapePaint* paint) {
     return true;
 }
 
-void FillBox(const DcSurface& surface, const Box& box, const ShapePaint& paint) {
-    int64_t firstRow = std::max<int64_t>(box.top, 0);
+// Every pixel of a box, row by row (nothing for an empty box).
+void PaintArea(const DcSurface& surface, const Box& box, Paint paint) {
     int64_t endRow = std::min<int64_t>(box.bottom, surface.height);
-    for (int64_t y = firstRow; y < endRow; ++y) {
-        if (y == box.top || y == box.bottom - 1) {
-            FillSpan(surface, y, box.left, box.right, paint.pen);
-        } else {
-            FillShapeRow(surface, y, box.left, box.left + 1, box.right - 1, box.right, paint);
-        }
-    }
+    for (int64_t y = std::max<int64_t>(box.top, 0); y < endRow; ++y) FillSpan(surface, y, box.left, box.right, paint);
+}
+
+// The pen's line around a box: from corner pixel to corner pixel, clockwise
+// from the top left, each side from its first pixel up to the next corner.
+// Around a box one pixel across, the line goes out and back, so the pixels
+// between its ends are painted twice, which an inverting raster operation
+// undoes.
+void PaintBoxOutline(const DcSurface& surface, const Box& box, Paint pen) {
+    const int64_t right = box.right - 1;
+    const int64_t bottom = box.bottom - 1;
+    FillSpan(surface, box.top, box.left, right, pen);                            // top, rightwards
+    PaintArea(surface, {right, box.top, right + 1, bottom}, pen);                // right side, downwards
+    FillSpan(surface, bottom, box.left + 1, right + 1, pen);                     // bottom, leftwards
+    PaintArea(surface, {box.left, box.top + 1, box.left + 1, bottom + 1}, pen);  // left side, upwards
 }
 
 // The outline of the lower right quarter of an ellipse filling a w x h box,
 // walked pixel by pixel with an integer error term (the midpoint method for
-// ellipses with a diameter of any parity). Gives, for each row y from
-// (h - 1 + 1) / 2 down to h - 1, the rightmost and leftmost outline pixel x
-// in that row, as pairs in `extents`; the other three quarters mirror it.
-void EllipseQuarter(int64_t w, int64_t h, std::vector<int32_t>& extents) {
+// ellipses with a diameter of any parity): from the right-hand end of the
+// row just below the middle (the middle row itself when h is odd) towards
+// the bottom, stepping x before y. The walk ends once x passes the middle
+// column; in thin, tall ellipses that happens before it reaches the bottom
+// row, and the rows left over stay empty, as in Windows' GDI under Wine.
+void EllipseQuarter(int64_t w, int64_t h, std::vector<OutlinePoint>& quarter) {
     const int64_t a = w - 1;
     const int64_t b = h - 1;
     const int64_t oddB = b & 1;
@@ -285,59 +293,88 @@ void EllipseQuarter(int64_t w, int64_t h, std::vector<int32_t>& extents) {
     int64_t err = dx + dy + oddB * a * a;
     const int64_t stepX = 8 * b * b;
     const int64_t stepY = 8 * a * a;
-    const int64_t firstRow = (b + 1) / 2;
 
-    extents.assign(static_cast<size_t>(2 * (b - firstRow + 1)), -1);
-    auto plot = [&](int64_t x, int64_t y) {
-        if (y > b) return;
-        int32_t* row = &extents[static_cast<size_t>(2 * (y - firstRow))];
-        if (row[0] < 0 || x > row[0]) row[0] = static_cast<int32_t>(x);
-        if (row[1] < 0 || x < row[1]) row[1] = static_cast<int32_t>(x);
-    };
-
-    int64_t x = a;         // right-hand outline column
-    int64_t y = firstRow;  // lower-half outline row
-    while (a - x <= x) {
-        plot(x, y);
+    quarter.clear();
+    int64_t x = a;
+    int64_t y = h / 2;
+    while (x >= w / 2 && y <= b) {
+        quarter.push_back({int32_t(x), int32_t(y)});
         int64_t e2 = 2 * err;
+        if (e2 >= dx) {
+            --x;
+            dx += stepX;
+            err += dx;
+        }
         if (e2 <= dy) {
             ++y;
             dy += stepY;
             err += dy;
         }
-        if (e2 >= dx || 2 * err > dy) {
-            --x;
-            dx += stepX;
-            err += dx;
-        }
     }
-    // Thin ellipses stop short of their tips: finish them straight down.
-    for (; y <= b; ++y) plot(x + 1, y);
 }
 
-bool DrawEllipse(const DcAttributes& dc, const Box& box, const ShapePaint& paint, std::vector<int32_t>& extents) {
+// The closed outline that the pen draws: the four quarters in turn, clockwise
+// from the top, each the lower right one mirrored, with no point twice in a
+// row. Where quarters share pixels (the middle row when h is odd, the middle
+// column when w is odd, the whole of a box one pixel wide) the outline passes
+// them twice.
+void EllipseOutline(int64_t w, int64_t h, const std::vector<OutlinePoint>& quarter,
+                    std::vector<OutlinePoint>& outline) {
+    const auto a = int32_t(w - 1);
+    const auto b = int32_t(h - 1);
+    outline.clear();
+    auto add = [&outline](OutlinePoint p) {
+        if (outline.empty() || !(outline.back() == p)) outline.push_back(p);
+    };
+    for (auto p = quarter.rbegin(); p != quarter.rend(); ++p) add({p->x, b - p->y});    // top right
+    for (auto p = quarter.begin(); p != quarter.end(); ++p) add(*p);                    // bottom right
+    for (auto p = quarter.rbegin(); p != quarter.rend(); ++p) add({a - p->x, p->y});    // bottom left
+    for (auto p = quarter.begin(); p != quarter.end(); ++p) add({a - p->x, b - p->y});  // top left
+    while (outline.size() > 1 && outline.back() == outline.front()) outline.pop_back();
+}
+
+// Paints the outline run by run: points next to each other in one row, going
+// one way, make one span. A point the outline passes twice is painted twice,
+// which an inverting raster operation undoes.
+void PaintOutline(const DcSurface& surface, const Box& box, const std::vector<OutlinePoint>& outline, Paint pen) {
+    for (size_t first = 0; first < outline.size();) {
+        const OutlinePoint start = outline[first];
+        size_t last = first;
+        int step = 0;
+        while (last + 1 < outline.size() && outline[last + 1].y == start.y) {
+            int next = outline[last + 1].x - outline[last].x;
+            if ((next != 1 && next != -1) || (step != 0 && next != step)) break;
+            step = next;
+            ++last;
+        }
+        int64_t x0 = std::min(start.x, outline[last].x);
+        int64_t x1 = std::max(start.x, outline[last].x) + 1;
+        FillSpan(surface, box.top + start.y, box.left + x0, box.left + x1, pen);
+        first = last + 1;
+    }
+}
+
+// The brush fills every row of the ellipse from one end of its outline to the
+// other, outline included.
+void PaintEllipseInside(const DcSurface& surface, const Box& box, const std::vector<OutlinePoint>& quarter,
+                        Paint brush) {
     const int64_t w = box.Width();
     const int64_t h = box.Height();
-    const int64_t a = w - 1;
-    const int64_t b = h - 1;
-    EllipseQuarter(w, h, extents);
-    const int64_t firstRow = (b + 1) / 2;
-    for (int64_t y = firstRow; y <= b; ++y) {
-        const int32_t* row = &extents[static_cast<size_t>(2 * (y - firstRow))];
-        const int64_t outer = row[0];  // rightmost outline pixel of the row
-        const int64_t inner = row[1];  // leftmost outline pixel of its right-hand run
-        const int64_t rows[2] = {box.top + y, box.top + b - y};
-        for (int i = 0; i < (rows[0] == rows[1] ? 1 : 2); ++i) {
-            if (a - inner + 1 >= inner) {
-                // The two outline runs meet: the whole row is outline.
-                FillSpan(dc.surface, rows[i], box.left + a - outer, box.left + outer + 1, paint.pen);
-            } else {
-                FillShapeRow(dc.surface, rows[i], box.left + a - outer, box.left + a - inner + 1, box.left + inner,
-                             box.left + outer + 1, paint);
-            }
+    for (size_t i = 0; i < quarter.size(); ++i) {
+        if (i > 0 && quarter[i - 1].y == quarter[i].y) continue;  // the row's first point is its outermost
+        const int64_t outer = quarter[i].x;
+        const int64_t rows[2] = {quarter[i].y, h - 1 - quarter[i].y};
+        for (int k = 0; k < (rows[0] == rows[1] ? 1 : 2); ++k) {
+            FillSpan(surface, box.top + rows[k], box.left + (w - 1 - outer), box.left + outer + 1, brush);
         }
     }
-    return true;
+}
+
+void DrawEllipse(const DcAttributes& dc, const Box& box, const ShapePaint& paint) {
+    EllipseQuarter(box.Width(), box.Height(), Gdi.quarter);
+    EllipseOutline(box.Width(), box.Height(), Gdi.quarter, Gdi.outline);
+    if (paint.fills) PaintEllipseInside(dc.surface, box, Gdi.quarter, paint.brush);
+    PaintOutline(dc.surface, box, Gdi.outline, paint.pen);
 }
 
 bool Faulted(const char* operation) {
@@ -443,7 +480,10 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     ShapePaint paint;
     if (!dc || Faulted("Rectangle") || !ShapePaintFor(*dc, &paint)) return FALSE;
     Box box = Ordered(left, top, right, bottom);
-    if (box.Width() > 0 && box.Height() > 0) FillBox(dc->surface, box, paint);
+    if (DrawsNothing(box)) return TRUE;
+    // The brush fills the inside of the pen's line.
+    if (paint.fills) PaintArea(dc->surface, {box.left + 1, box.top + 1, box.right - 1, box.bottom - 1}, paint.brush);
+    PaintBoxOutline(dc->surface, box, paint.pen);
     return TRUE;
 }
 
@@ -452,22 +492,27 @@ BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     ShapePaint paint;
     if (!dc || Faulted("Ellipse") || !ShapePaintFor(*dc, &paint)) return FALSE;
     Box box = Ordered(left, top, right, bottom);
-    if (box.Width() == 0 || box.Height() == 0) return TRUE;
-    // An ellipse two pixels across or less is its box.
+    if (DrawsNothing(box)) return TRUE;
+    // An ellipse two pixels across or less is the pen's line around its box,
+    // with no inside to fill.
     if (box.Width() <= 2 || box.Height() <= 2) {
-        FillBox(dc->surface, box, paint);
+        PaintBoxOutline(dc->surface, box, paint.pen);
         return TRUE;
     }
     if (box.Width() > kMaxEllipseExtent || box.Height() > kMaxEllipseExtent) return FALSE;
-    return DrawEllipse(*dc, box, paint, Gdi.rowExtents);
+    DrawEllipse(*dc, box, paint);
+    return TRUE;
 }
 
 BOOL WINAPI SetPixelV(HDC hdc, int x, int y, COLORREF color) {
     DcAttributes* dc = Dc(hdc);
     if (!dc || Faulted("SetPixelV")) return FALSE;
     const DcSurface& surface = dc->surface;
+    // A pixel outside the surface is not set, and the call says so, as
+    // Windows documents (Wine answers TRUE).
     if (x < 0 || y < 0 || x >= surface.width || y >= surface.height || !surface.pixels) return FALSE;
-    Row(surface, y)[x] = PixelOf(color);
+    // The pixel goes through the raster operation, as the pen's pixels do.
+    FillSpan(surface, y, x, x + 1, PaintFor(*dc, color));
     return TRUE;
 }
 
@@ -485,12 +530,13 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
     if (!dc || !lprc || !brush || Faulted("FillRect")) return 0;
     if (brush->hollow) return 1;
     // FillRect paints with the brush alone and ignores the raster operation.
-    Paint paint = {0, PixelOf(brush->colour)};
-    Box box = Ordered(lprc->left, lprc->top, lprc->right, lprc->bottom);
-    int64_t endRow = std::min<int64_t>(box.bottom, dc->surface.height);
-    for (int64_t y = std::max<int64_t>(box.top, 0); y < endRow; ++y) {
-        FillSpan(dc->surface, y, box.left, box.right, paint);
-    }
+    // A rectangle given right to left (or bottom to top) reaches from its
+    // left (top) edge back to just past its right (bottom) one: its first
+    // corner is inside and the other outside, as for one given in order.
+    auto span = [](int64_t from, int64_t to) { return from <= to ? std::pair{from, to} : std::pair{to + 1, from + 1}; };
+    auto [left, right] = span(lprc->left, lprc->right);
+    auto [top, bottom] = span(lprc->top, lprc->bottom);
+    PaintArea(dc->surface, {left, top, right, bottom}, {0, PixelOf(brush->colour)});
     return 1;
 }
 
