@@ -1,10 +1,17 @@
-// Renders one frame of the orbit scene with the software GDI and writes it as
-// a 24-bit BMP, so that a person can look at it:
+// Renders frames of the orbit scene with the software GDI:
 //   ravlin_frame FILE [WIDTH HEIGHT CLOCK SCALE]   (default 1024 768 0.1 1)
+//     writes one frame as a 24-bit BMP, so that a person can look at it;
+//   ravlin_frame --find SCREENSHOT [FRAMES]        (default 3000)
+//     finds which of the program's first FRAMES frames a 24-bit BMP screenshot
+//     shows (the frames of the animation, before any key, at its size), and
+//     says how many of its pixels differ from that frame. Exit code 0 when a
+//     frame matches it pixel for pixel, 1 otherwise.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "app/orbit.h"
@@ -14,66 +21,138 @@
 
 namespace {
 
+// X8R8G8B8 pixels, top row first.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+constexpr int kMaxSide = 16384;
+
 void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-// X8R8G8B8 rows, top first, as a bottom-up 24-bit BMP.
-bool WriteBmp(const char* path, const std::vector<uint32_t>& pixels, int width, int height) {
-    const uint32_t rowBytes = 3 * width + (width & 3);
+uint32_t LittleEndian(const std::vector<uint8_t>& in, size_t at, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= uint32_t(in[at + i]) << (8 * i);
+    return value;
+}
+
+// As a bottom-up 24-bit BMP.
+bool WriteBmp(const char* path, const Image& image) {
+    const uint32_t rowBytes = 3 * image.width + (image.width & 3);
     std::vector<uint8_t> file;
     file.push_back('B');
     file.push_back('M');
-    PutLittleEndian(file, 54 + rowBytes * height, 4);
+    PutLittleEndian(file, 54 + rowBytes * image.height, 4);
     PutLittleEndian(file, 0, 4);
     PutLittleEndian(file, 54, 4);
-    for (uint32_t field : {40u, uint32_t(width), uint32_t(height)}) PutLittleEndian(file, field, 4);
+    for (int field : {40, image.width, image.height}) PutLittleEndian(file, uint32_t(field), 4);
     PutLittleEndian(file, 1, 2);
     PutLittleEndian(file, 24, 2);
     for (int i = 0; i < 6; ++i) PutLittleEndian(file, 0, 4);
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            uint32_t p = pixels[size_t(y) * width + x];
-            file.push_back(uint8_t(p));
-            file.push_back(uint8_t(p >> 8));
-            file.push_back(uint8_t(p >> 16));
-        }
-        file.insert(file.end(), size_t(width & 3), 0);
+    for (int y = image.height - 1; y >= 0; --y) {
+        for (int x = 0; x < image.width; ++x) PutLittleEndian(file, image.pixels[size_t(y) * image.width + x], 3);
+        file.insert(file.end(), size_t(image.width & 3), 0);
     }
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     return bool(out);
 }
 
+// An uncompressed bottom-up 24-bit BMP, as the program's screenshot is; false
+// for anything else.
+bool ReadBmp(const char* path, Image* image) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return false;
+    const uint32_t offset = LittleEndian(file, 10, 4);
+    const auto width = int32_t(LittleEndian(file, 18, 4));
+    const auto height = int32_t(LittleEndian(file, 22, 4));
+    if (LittleEndian(file, 28, 2) != 24 || LittleEndian(file, 30, 4) != 0) return false;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return false;
+    const size_t rowBytes = (3 * size_t(width) + 3) & ~size_t(3);
+    if (offset > file.size() || file.size() - offset < rowBytes * size_t(height)) return false;
+    image->width = width;
+    image->height = height;
+    image->pixels.assign(size_t(width) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        const size_t row = offset + rowBytes * size_t(height - 1 - y);
+        for (int x = 0; x < width; ++x) image->pixels[size_t(y) * width + x] = LittleEndian(file, row + 3 * x, 3);
+    }
+    return true;
+}
+
+// The scene at this clock and scale on a black screen, as the program's
+// frame draws it on its cleared back buffer.
+void Render(double clock, float scale, Image* image) {
+    std::fill(image->pixels.begin(), image->pixels.end(), 0);
+    DrawTarget target = {};
+    target.kind = 0;  // a device context of our own, deleted when drawing ends
+    target.dc = SoftSurfaceDcCreate(image->pixels.data(), image->width, image->height, image->width * 4);
+    DrawBegin(&target);
+    OrbitSceneDraw(clock, scale, image->width / 2, image->height / 2);
+    DrawEnd();
+}
+
+int64_t CountDifferences(const Image& a, const Image& b) {
+    int64_t count = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) count += a.pixels[i] != b.pixels[i];
+    return count;
+}
+
+int WriteFrame(const char* path, int width, int height, double clock, float scale) {
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
+        std::fprintf(stderr, "ravlin_frame: the size must be 1 to %d pixels each way\n", kMaxSide);
+        return 2;
+    }
+    Image image{width, height, std::vector<uint32_t>(size_t(width) * height)};
+    Render(clock, scale, &image);
+    if (!WriteBmp(path, image)) {
+        std::fprintf(stderr, "ravlin_frame: cannot write %s\n", path);
+        return 1;
+    }
+    std::printf("%s\n", path);
+    return 0;
+}
+
+int FindFrame(const char* path, int frames) {
+    Image screenshot;
+    if (!ReadBmp(path, &screenshot)) {
+        std::fprintf(stderr, "ravlin_frame: %s is not an uncompressed 24-bit BMP\n", path);
+        return 2;
+    }
+    Image frame{screenshot.width, screenshot.height, std::vector<uint32_t>(screenshot.pixels.size())};
+    int best = 0;
+    double bestClock = 0;
+    int64_t fewest = INT64_MAX;
+    double clock = 0;
+    for (int n = 1; n <= frames && fewest > 0; ++n) {
+        clock += 0.1;  // as the program's frame loop advances it
+        Render(clock, 1.0f, &frame);
+        int64_t differences = CountDifferences(screenshot, frame);
+        if (differences < fewest) best = n, bestClock = clock, fewest = differences;
+    }
+    std::printf("%s: frame %d (clock %.17g) of the %dx%d animation, %lld of %zu pixels differ\n", path, best, bestClock,
+                screenshot.width, screenshot.height, static_cast<long long>(fewest), screenshot.pixels.size());
+    return fewest == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 6) {
-        std::fprintf(stderr, "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n", argv[0]);
-        return 2;
-    }
-    int width = argc == 6 ? std::atoi(argv[2]) : 1024;
-    int height = argc == 6 ? std::atoi(argv[3]) : 768;
-    double clock = argc == 6 ? std::atof(argv[4]) : 0.1;
-    float scale = argc == 6 ? float(std::atof(argv[5])) : 1.0f;
-    if (width < 1 || height < 1 || width > 16384 || height > 16384) {
-        std::fprintf(stderr, "ravlin_frame: the size must be 1 to 16384 pixels each way\n");
-        return 2;
-    }
-
     RuntimeStart();
-    std::vector<uint32_t> pixels(size_t(width) * height, 0);
-    DrawTarget target = {};
-    target.kind = 0;  // a device context of our own, deleted when drawing ends
-    target.dc = SoftSurfaceDcCreate(pixels.data(), width, height, width * 4);
-    DrawBegin(&target);
-    OrbitSceneDraw(clock, scale, width / 2, height / 2);
-    DrawEnd();
-
-    if (!WriteBmp(argv[1], pixels, width, height)) {
-        std::fprintf(stderr, "ravlin_frame: cannot write %s\n", argv[1]);
-        return 1;
+    if (argc >= 3 && argc <= 4 && std::strcmp(argv[1], "--find") == 0) {
+        return FindFrame(argv[2], argc == 4 ? std::atoi(argv[3]) : 3000);
     }
-    std::printf("%s\n", argv[1]);
-    return 0;
+    if (argc == 2) return WriteFrame(argv[1], 1024, 768, 0.1, 1.0f);
+    if (argc == 6) {
+        return WriteFrame(argv[1], std::atoi(argv[2]), std::atoi(argv[3]), std::atof(argv[4]),
+                          float(std::atof(argv[5])));
+    }
+    std::fprintf(stderr, "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n       %s --find SCREENSHOT [FRAMES]\n", argv[0],
+                 argv[0]);
+    return 2;
 }

@@ -372,8 +372,11 @@ void PaintEllipseInside(const DcSurface& surface, const Box& box, const std::vec
 
 void DrawEllipse(const DcAttributes& dc, const Box& box, const ShapePaint& paint) {
     EllipseQuarter(box.Width(), box.Height(), Gdi.quarter);
-    EllipseOutline(box.Width(), box.Height(), Gdi.quarter, Gdi.outline);
     if (paint.fills) PaintEllipseInside(dc.surface, box, Gdi.quarter, paint.brush);
+    // The inside takes in the line: where the brush paints as the pen does,
+    // and painting a pixel again changes nothing, the line is drawn already.
+    if (paint.fills && paint.brush == paint.pen && paint.pen.andMask == 0) return;
+    EllipseOutline(box.Width(), box.Height(), Gdi.quarter, Gdi.outline);
     PaintOutline(dc.surface, box, Gdi.outline, paint.pen);
 }
 

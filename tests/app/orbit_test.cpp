@@ -145,3 +145,29 @@ TEST(OrbitScene, RgbPackAddsWithoutMasking) {
     EXPECT_EQ(RgbPack(1, 2, 3), 0x030201u);
     EXPECT_EQ(RgbPack(256, 0, 0), 0x000100u);
 }
+
+// Every circle of the program's first 3000 frames, and of a shrinking end
+// begun after frames 1, 777 and 2999, folded into one number. The Windows
+// build, whose sine and cosine come from another C library, must compute
+// exactly the same circles, or its frames would differ from the Linux build's.
+TEST(OrbitScene, ThousandsOfFramesGiveTheSameCirclesOnEveryBuild) {
+    uint64_t hash = 14695981039346656037u;
+    auto fold = [&hash](int32_t value) {
+        for (int i = 0; i < 4; ++i) hash = (hash ^ (uint32_t(value) >> (8 * i) & 0xFF)) * 1099511628211u;
+    };
+    auto foldFrame = [&](double clock, float scale) {
+        for (const Circle& c : Frame(clock, scale)) {
+            fold(c.x), fold(c.y), fold(c.radius), fold(int32_t(c.colour));
+        }
+    };
+    double clock = 0;
+    for (int frame = 1; frame <= 3000; ++frame) {
+        clock += 0.1;
+        foldFrame(clock, 1.0f);
+        if (frame == 1 || frame == 777 || frame == 2999) {
+            double shrinking = clock;
+            for (float scale : ShrinkScales()) foldFrame(shrinking += 0.1, scale);
+        }
+    }
+    EXPECT_EQ(hash, 10806757727722289536u);
+}
