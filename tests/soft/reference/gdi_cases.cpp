@@ -1,6 +1,8 @@
 #include "soft/reference/gdi_cases.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/guids.h"
@@ -301,6 +303,21 @@ bool ReadLine(std::FILE* file, std::string* line) {
     return !line->empty();
 }
 
+// One row of runs, "<count><letter>", that must make exactly `width` pixels.
+bool ReadRow(const std::string& line, const std::vector<uint32_t>& palette, uint32_t* row, int width) {
+    int x = 0;
+    for (const char* p = line.c_str(); *p;) {
+        char* end = nullptr;
+        long run = std::strtol(p, &end, 10);
+        int index = PaletteIndex(*end);
+        if (run <= 0 || run > width - x || index < 0 || size_t(index) >= palette.size()) return false;
+        std::fill_n(row + x, run, palette[size_t(index)]);
+        x += int(run);
+        p = end + 1;
+    }
+    return x == width;
+}
+
 }  // namespace
 
 std::vector<GdiCase> GdiReferenceCases() {
@@ -407,18 +424,7 @@ bool GdiPictureRead(std::FILE* file, std::string* name, GdiPicture* picture, int
     }
     picture->pixels.assign(size_t(width) * height, 0);
     for (int y = 0; y < height; ++y) {
-        int x = 0;
-        if (ReadLine(file, &line)) {
-            for (const char* p = line.c_str(); *p && x <= width;) {
-                char* end = nullptr;
-                long run = std::strtol(p, &end, 10);
-                int index = PaletteIndex(*end);
-                if (run <= 0 || run > width - x || index < 0 || size_t(index) >= palette.size()) break;
-                for (long i = 0; i < run; ++i) picture->pixels[size_t(y) * width + x++] = palette[size_t(index)];
-                p = end + 1;
-            }
-        }
-        if (x != width) {
+        if (!ReadLine(file, &line) || !ReadRow(line, palette, &picture->pixels[size_t(y) * width], width)) {
             *error = *name + ": row " + std::to_string(y) + " is not " + std::to_string(width) + " pixels";
             return false;
         }
