@@ -146,33 +146,11 @@ void PixelAndFillCases(CaseList& list) {
     list.AcrossEdges(kFill, DirectDraw, R2_NOT, PenAndBrush);
 }
 
-const char* OperationName(GdiOperation operation) {
-    switch (operation) {
-        case GdiOperation::Ellipse:
-            return "ellipse";
-        case GdiOperation::Rectangle:
-            return "rectangle";
-        case GdiOperation::SetPixelV:
-            return "pixel";
-        case GdiOperation::FillRect:
-            return "fill";
-    }
-    return "?";
-}
-
-const char* ColoursName(GdiColours colours) {
-    switch (colours) {
-        case GdiColours::PenAndBrush:
-            return "red-pen-blue-brush";
-        case GdiColours::SameColour:
-            return "green-pen-and-brush";
-        case GdiColours::Black:
-            return "black-pen-and-brush";
-        case GdiColours::NullBrush:
-            return "red-pen-null-brush";
-    }
-    return "?";
-}
+// The names of the operations and of the pen and brush choices, in the order
+// of their enumerations.
+constexpr const char* kOperationNames[] = {"ellipse", "rectangle", "pixel", "fill"};
+constexpr const char* kColoursNames[] = {"red-pen-blue-brush", "green-pen-and-brush", "black-pen-and-brush",
+                                         "red-pen-null-brush"};
 
 // ---- drawing ----------------------------------------------------------------
 
@@ -330,9 +308,9 @@ std::vector<GdiCase> GdiReferenceCases() {
 
 std::string GdiCaseName(const GdiCase& c) {
     char name[200];
-    std::snprintf(name, sizeof(name), "%s %s %s %s %d %d %d %d on %dx%d", OperationName(c.operation),
+    std::snprintf(name, sizeof(name), "%s %s %s %s %d %d %d %d on %dx%d", kOperationNames[int(c.operation)],
                   c.target == GdiTarget::Bitmap ? "bitmap" : "directdraw", c.rop2 == R2_NOT ? "not" : "copy",
-                  ColoursName(c.colours), c.left, c.top, c.right, c.bottom, c.width, c.height);
+                  kColoursNames[int(c.colours)], c.left, c.top, c.right, c.bottom, c.width, c.height);
     return name;
 }
 
