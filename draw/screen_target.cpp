@@ -11,6 +11,19 @@ HDC HeldDc() { return reinterpret_cast<HDC>(ScreenState.backBufferAccess); }
 
 void Hold(HDC dc) { ScreenState.backBufferAccess = reinterpret_cast<intptr_t>(dc); }
 
+// Gives the held device context back and locks the whole back buffer in its
+// place, with these lock flags.
+uint8_t* LockInPlaceOfDc(DWORD flags) {
+    if (!ScreenState.backBuffer) return nullptr;
+    ScreenState.backBuffer->ReleaseDC(HeldDc());
+    HRESULT locked = ScreenState.backBuffer->Lock(nullptr, &ScreenState.lockDescription, flags, nullptr);
+    ScreenState.backBufferAccess = kBackBufferLocked;
+    // A refused lock leaves the last lock's description behind: forget its
+    // address, so that no target carries pixels it was never given.
+    if (locked != DD_OK) ScreenState.lockDescription.lpSurface = nullptr;
+    return static_cast<uint8_t*>(ScreenState.lockDescription.lpSurface);
+}
+
 }  // namespace
 
 DrawTarget* ScreenDrawTarget() {
@@ -19,8 +32,10 @@ DrawTarget* ScreenDrawTarget() {
     if (ScreenState.backBuffer->GetDC(&dc) != DD_OK) return nullptr;
     Hold(dc);
     // Locking once records the pixel address, pitch and size for the target;
-    // the lock has ended again by the time the target is given out.
-    ScreenPixelsLock();
+    // the lock has ended again by the time the target is given out. Nothing
+    // is written under it, and the lock says so: a display then need not
+    // count the whole buffer as drawn on in every frame.
+    LockInPlaceOfDc(DDLOCK_WAIT | DDLOCK_READONLY);
     Hold(ScreenDcAcquire());
     ScreenPixelInfoFill(&ScreenTarget);
     ScreenTarget.dc = HeldDc();
@@ -30,16 +45,8 @@ DrawTarget* ScreenDrawTarget() {
     return &ScreenTarget;
 }
 
-uint8_t* ScreenPixelsLock() {
-    if (!ScreenState.backBuffer) return nullptr;
-    ScreenState.backBuffer->ReleaseDC(HeldDc());
-    HRESULT locked = ScreenState.backBuffer->Lock(nullptr, &ScreenState.lockDescription, DDLOCK_WAIT, nullptr);
-    ScreenState.backBufferAccess = kBackBufferLocked;
-    // A refused lock leaves the last lock's description behind: forget its
-    // address, so that no target carries pixels it was never given.
-    if (locked != DD_OK) ScreenState.lockDescription.lpSurface = nullptr;
-    return static_cast<uint8_t*>(ScreenState.lockDescription.lpSurface);
-}
+// Direct pixel access, which writes.
+uint8_t* ScreenPixelsLock() { return LockInPlaceOfDc(DDLOCK_WAIT); }
 
 HDC ScreenDcAcquire() {
     if (ScreenState.backBufferAccess != kBackBufferLocked || !ScreenState.backBuffer) return HeldDc();

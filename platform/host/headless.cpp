@@ -47,8 +47,11 @@ struct HeadlessHostState {
     std::vector<HostDesktop> desktops = {PrimaryDesktop({1024, 768, 32, 60})};
     HeadlessDisplayState display = ClosedDisplay();
     bool keepPixels = false;
-    // Benchmarks: presents copy into `shown` instead of hashing and recording.
+    // Benchmarks: presents copy into `shown` and record nothing.
     bool copyPresents = false;
+    // The display's own copy of the picture it shows, width x height, as a
+    // real display holds one: every present copies what changed into it.
+    // Empty until the first present after the mode is set.
     std::vector<uint32_t> shown;
     int stopAfterFrames = 0;
     std::vector<HeadlessFrame> frames;
@@ -116,6 +119,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
     display.height = height;
     display.depth = depth;
     ++display.opens;
+    HeadlessHost.shown.clear();
     return true;
 }
 
@@ -138,38 +142,40 @@ void WaitForVerticalBlank() {
     HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
 }
 
-// What a real display's present costs: one copy of the frame into memory of
-// its own, allocated once per mode.
-void CopyToShown(const uint8_t* pixels, int width, int height, int pitch) {
+// What a real display's present costs: a copy of what changed into memory of
+// its own, allocated once per mode, where the whole first frame goes.
+void CopyToShown(const uint8_t* pixels, int width, int height, int pitch, HostRect changed) {
     std::vector<uint32_t>& shown = HeadlessHost.shown;
-    shown.resize(size_t(width) * height);
-    if (pitch == width * 4) {
-        std::memcpy(shown.data(), pixels, shown.size() * 4);
-        return;
+    if (shown.size() != size_t(width) * height) {
+        shown.assign(size_t(width) * height, 0);
+        changed = {0, 0, width, height};
     }
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(&shown[size_t(y) * width], pixels + int64_t{y} * pitch, size_t(width) * 4);
+    const int left = std::max(changed.left, 0);
+    const int right = std::min(changed.right, width);
+    if (left >= right) return;
+    for (int y = std::max(changed.top, 0); y < std::min(changed.bottom, height); ++y) {
+        std::memcpy(&shown[size_t(y) * width + size_t(left)], pixels + int64_t{y} * pitch + int64_t{left} * 4,
+                    size_t(right - left) * 4);
     }
 }
 
 }  // namespace
 
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank) {
+// A test's frame is what the display shows after the present, so that what
+// did not reach it counts.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                        bool atVerticalBlank) {
     if (HeadlessHost.stopAfterFrames > 0 && int(HeadlessHost.frames.size()) >= HeadlessHost.stopAfterFrames) {
         throw HeadlessStopped{};
     }
     if (atVerticalBlank) WaitForVerticalBlank();
-    if (HeadlessHost.copyPresents) {
-        CopyToShown(pixels, width, height, pitch);
-        return;
-    }
-    HeadlessFrame frame = {width, height, HeadlessHash(pixels, width, height, pitch), {}, HeadlessHost.ticks};
-    if (HeadlessHost.keepPixels) {
-        frame.pixels.resize(size_t(width) * height);
-        for (int y = 0; y < height; ++y) {
-            std::memcpy(&frame.pixels[size_t(y) * width], pixels + int64_t{y} * pitch, size_t(width) * 4);
-        }
-    }
+    CopyToShown(pixels, width, height, pitch, changed);
+    if (HeadlessHost.copyPresents) return;
+    const std::vector<uint32_t>& shown = HeadlessHost.shown;
+    HeadlessFrame frame = {width, height,
+                           HeadlessHash(reinterpret_cast<const uint8_t*>(shown.data()), width, height, width * 4),
+                           {}, HeadlessHost.ticks};
+    if (HeadlessHost.keepPixels) frame.pixels = shown;
     HeadlessHost.frames.push_back(std::move(frame));
 }
 

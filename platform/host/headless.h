@@ -58,9 +58,11 @@ uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch);
 void HeadlessKeepPixels(bool keep);
 const std::vector<HeadlessFrame>& HeadlessFrames();
 const HeadlessDisplayState& HeadlessDisplay();
-// For benchmarks: a present copies the frame into one buffer (HeadlessShown)
-// and records nothing, so frames are neither hashed nor counted, and the
-// frame-scripted events and HeadlessStopAfterFrames stand still.
+// Every present copies what changed into the display's own copy of its
+// picture (HeadlessShown), and a test's frame is taken from there. For
+// benchmarks, presents only copy and record nothing, so frames are neither
+// hashed nor counted, and the frame-scripted events and
+// HeadlessStopAfterFrames stand still.
 void HeadlessCopyPresents(bool copy);
 const std::vector<uint32_t>& HeadlessShown();
 // After `frames` frames in all have been presented, the next present throws

@@ -21,6 +21,14 @@ struct HostDesktopMode {
     int refresh;
 };
 
+// Pixels left <= x < right, top <= y < bottom.
+struct HostRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
 struct HostDesktop {
     char name[32];  // the device name, as "\\.\DISPLAY1"
     bool attached;  // part of the desktop
@@ -56,8 +64,12 @@ bool HostDisplayOpen(int width, int height, int depth);
 // Gives the display back to the desktop.
 void HostDisplayClose();
 // Shows a frame of 32-bit X8R8G8B8 pixels at the open mode's size: at the
-// display's next vertical blank, or at once.
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank);
+// display's next vertical blank, or at once. Only the pixels inside `changed`
+// differ from the frame presented before, so only they need to reach the
+// display (none, when it is empty); the host shows the whole frame wherever
+// it holds no earlier one, as after the mode is set.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                        bool atVerticalBlank);
 // The line the display is scanning now, or -1 during the vertical blank.
 int HostDisplayScanLine();
 // The open mode's refresh rate in hertz.

@@ -1,6 +1,12 @@
 // The SDL host: the Linux program's real machine. A steady clock, SDL's
-// displays as the desktops, a full-screen window with a streaming texture as
-// the exclusive display, and SDL's window, keyboard and mouse events.
+// displays as the desktops, a full-screen window as the exclusive display,
+// and SDL's window, keyboard and mouse events.
+//
+// A frame reaches the window by the cheapest honest path: through a renderer
+// and a streaming texture where a GPU draws them, or else straight into the
+// window's framebuffer (on X11, shared memory with the X server), since an
+// OpenGL that rasterises in software costs more than the copy it replaces.
+// Either way only the rectangle that changed is uploaded.
 //
 // SDL starts on first use. Where it cannot (no display), the host answers as a
 // machine without one: no desktops, and the display cannot be taken.
@@ -8,13 +14,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/viewport.h"
 
 namespace {
 
@@ -35,8 +45,19 @@ struct SdlHostState {
     bool sdlReady = false;
 
     SDL_Window* window = nullptr;
+    // A GPU's renderer and the texture it shows, or neither: then frames go
+    // into the window's framebuffer, as last got.
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    SDL_Surface* framebuffer = nullptr;
+    // For each column of the framebuffer's viewport, the mode's column it shows.
+    std::vector<int> sourceColumns;
+    // A row of the frame scaled, for a framebuffer of another pixel format.
+    std::vector<uint32_t> scaledRow;
+    // True while the window holds no whole earlier frame (a new mode or
+    // framebuffer, or a window the desktop painted over): the next present
+    // shows all of the frame.
+    bool wholeFrameDue = true;
     int width = 0;  // the open mode; the texture's size
     int height = 0;
     int refresh = kDefaultRefresh;
@@ -337,16 +358,58 @@ bool VsyncFollowsDisplay() {
     return std::abs(*middle - RefreshTicks()) * 50 <= RefreshTicks();
 }
 
-bool MakeRenderer() {
-    SdlHost.renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (!SdlHost.renderer) SdlHost.renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_SOFTWARE);
-    if (!SdlHost.renderer) return false;
+// Mesa's rasterisers that run on the processor, by the names OpenGL gives them.
+bool IsSoftwareRasteriser(std::string renderer) {
+    for (char& c : renderer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer"}) {
+        if (renderer.find(name) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// An accelerated renderer that draws on a GPU. SDL's OpenGL renderers count
+// as accelerated even where OpenGL itself rasterises on the processor; their
+// context is current once they are made, so OpenGL can be asked.
+bool DrawsOnGpu(SDL_Renderer* renderer) {
     SDL_RendererInfo info = {};
-    SdlHost.vsyncOn = SDL_GetRendererInfo(SdlHost.renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || !(info.flags & SDL_RENDERER_ACCELERATED)) return false;
+    if (std::strncmp(info.name, "opengl", 6) != 0) return true;
+    using GetString = const unsigned char* (*)(unsigned int);
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(kGlRenderer) : nullptr;
+    return name && !IsSoftwareRasteriser(reinterpret_cast<const char*>(name));
+}
+
+void UseRenderer(SDL_Renderer* renderer) {
+    SdlHost.renderer = renderer;
+    SDL_RendererInfo info = {};
+    SdlHost.vsyncOn = SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
     SdlHost.vsyncFollowsDisplay = SdlHost.vsyncOn && VsyncFollowsDisplay();
     if (!SdlHost.vsyncFollowsDisplay) SetVsync(false);
+}
+
+// The window's own framebuffer, not one that SDL emulates with a texture.
+// It has no vertical sync of its own: the host's clock keeps the display's time.
+bool UseFramebuffer() {
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    SdlHost.vsyncFollowsDisplay = false;
+    SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
+    SdlHost.wholeFrameDue = true;
+    return SdlHost.framebuffer != nullptr;
+}
+
+bool MakePresenter() {
+    SDL_Renderer* renderer =
+        SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    bool gpu = renderer && DrawsOnGpu(renderer);
+    if (gpu) {
+        UseRenderer(renderer);
+    } else if (renderer) {
+        SDL_DestroyRenderer(renderer);
+    }
     SdlHost.blankOrigin = HostTicks();
-    return true;
+    return gpu || UseFramebuffer();
 }
 
 bool MakeWindow() {
@@ -360,11 +423,19 @@ bool MakeWindow() {
     if (!SdlHost.window) return false;
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
-    return MakeRenderer();
+    return MakePresenter();
 }
 
-// A mode smaller than the desktop is scaled up to fill it.
-bool MakeTexture(int width, int height) {
+// A mode smaller than the desktop is scaled up to fill it: by the renderer,
+// or by the host where frames go into the framebuffer.
+bool SetMode(int width, int height) {
+    SdlHost.wholeFrameDue = true;
+    if (!SdlHost.renderer) {
+        SdlHost.sourceColumns.clear();
+        SdlHost.width = width;
+        SdlHost.height = height;
+        return true;
+    }
     if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
     SdlHost.texture =
         SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
@@ -392,8 +463,8 @@ bool HostDisplayOpen(int width, int height, int depth) {
         HostDisplayClose();
         return false;
     }
-    bool sameMode = SdlHost.texture && width == SdlHost.width && height == SdlHost.height;
-    if (!sameMode && !MakeTexture(width, height)) {
+    bool sameMode = width == SdlHost.width && height == SdlHost.height;
+    if (!sameMode && !SetMode(width, height)) {
         HostDisplayClose();
         return false;
     }
@@ -410,16 +481,118 @@ void HostDisplayClose() {
     SDL_DestroyWindow(SdlHost.window);
     SdlHost.texture = nullptr;
     SdlHost.renderer = nullptr;
+    SdlHost.framebuffer = nullptr;
     SdlHost.window = nullptr;
     SdlHost.width = 0;
     SdlHost.height = 0;
     SdlHost.focused = false;
 }
 
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, bool atVerticalBlank) {
+namespace {
+
+// The part of the frame to upload: what changed, or all of it where the
+// window holds no whole earlier frame. Empty when nothing changed.
+SDL_Rect UploadArea(HostRect changed, int width, int height) {
+    if (SdlHost.wholeFrameDue) changed = {0, 0, width, height};
+    int left = std::max(changed.left, 0);
+    int top = std::max(changed.top, 0);
+    int right = std::min(changed.right, width);
+    int bottom = std::min(changed.bottom, height);
+    if (left >= right || top >= bottom) return {0, 0, 0, 0};
+    return {left, top, right - left, bottom - top};
+}
+
+// The columns of a framebuffer's viewport, each with the mode's column it
+// shows, worked out again whenever the framebuffer or the mode changes.
+void MapColumns(const HostViewport& view) {
+    SdlHost.sourceColumns.resize(size_t(view.width));
+    for (int x = 0; x < view.width; ++x) SdlHost.sourceColumns[size_t(x)] = ModePixelOf(x, SdlHost.width, view.width);
+}
+
+bool SameLayout(const SDL_PixelFormat& format) {
+    return format.BytesPerPixel == 4 && format.Rmask == 0x00FF0000 && format.Gmask == 0x0000FF00 &&
+           format.Bmask == 0x000000FF;
+}
+
+// A row of the frame, scaled into the framebuffer at `to`: the viewport's
+// columns [first, last), in the framebuffer's pixel format.
+void ScaleRow(const uint32_t* row, int first, int last, uint8_t* to, const SDL_PixelFormat& format) {
+    const int count = last - first;
+    const bool direct = SameLayout(format);
+    uint32_t* out = reinterpret_cast<uint32_t*>(to);
+    if (!direct) {
+        SdlHost.scaledRow.resize(size_t(count));
+        out = SdlHost.scaledRow.data();
+    }
+    if (SdlHost.sourceColumns.size() == size_t(SdlHost.width)) {
+        std::memcpy(out, row + first, size_t(count) * 4);  // one to one
+    } else {
+        const int* columns = SdlHost.sourceColumns.data() + first;
+        for (int x = 0; x < count; ++x) out[x] = row[columns[x]];
+    }
+    if (!direct) {
+        const int bytes = count * format.BytesPerPixel;
+        SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_XRGB8888, out, count * 4, format.format, to, bytes);
+    }
+}
+
+// Copies the frame's `area` into the framebuffer, scaled, and answers the
+// framebuffer's rectangle it covers.
+SDL_Rect CopyIntoFramebuffer(SDL_Surface* surface, const uint8_t* pixels, int pitch, const SDL_Rect& area) {
+    const HostViewport view = ViewportFor(SdlHost.width, SdlHost.height, surface->w, surface->h);
+    if (SdlHost.sourceColumns.size() != size_t(view.width)) MapColumns(view);
+    const int first = ViewPixelOf(area.x, SdlHost.width, view.width);
+    const int last = ViewPixelOf(area.x + area.w, SdlHost.width, view.width);
+    const int top = ViewPixelOf(area.y, SdlHost.height, view.height);
+    const int bottom = ViewPixelOf(area.y + area.h, SdlHost.height, view.height);
+    auto* target = static_cast<uint8_t*>(surface->pixels);
+    const int bytes = surface->format->BytesPerPixel;
+    for (int y = top; y < bottom; ++y) {
+        const int source = ModePixelOf(y, SdlHost.height, view.height);
+        auto* row = reinterpret_cast<const uint32_t*>(pixels + int64_t{source} * pitch);
+        uint8_t* to = target + int64_t{view.y + y} * surface->pitch + int64_t{view.x + first} * bytes;
+        ScaleRow(row, first, last, to, *surface->format);
+    }
+    return {view.x + first, view.y + top, last - first, bottom - top};
+}
+
+// A new framebuffer (the first, or one SDL made again after the window
+// changed) starts black, for the bars beside a mode of another shape.
+SDL_Surface* CurrentFramebuffer() {
+    SDL_Surface* surface = SDL_GetWindowSurface(SdlHost.window);
+    if (surface != SdlHost.framebuffer) {
+        SdlHost.framebuffer = surface;
+        SdlHost.sourceColumns.clear();
+        SdlHost.wholeFrameDue = true;
+    }
+    if (surface && SdlHost.wholeFrameDue) SDL_FillRect(surface, nullptr, 0);
+    return surface;
+}
+
+void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                          bool atVerticalBlank) {
+    SDL_Surface* surface = CurrentFramebuffer();
+    if (!surface) return;
+    bool whole = SdlHost.wholeFrameDue;
+    SDL_Rect area = UploadArea(changed, std::min(width, SdlHost.width), std::min(height, SdlHost.height));
+    SDL_Rect updated = {0, 0, 0, 0};
+    if (area.w > 0) {
+        if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+        updated = CopyIntoFramebuffer(surface, pixels, pitch, area);
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    }
+    if (whole) updated = {0, 0, surface->w, surface->h};
+    if (atVerticalBlank) WaitForVerticalBlank();
+    int count = updated.w > 0 && updated.h > 0 ? 1 : 0;
+    if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.wholeFrameDue = false;
+}
+
+void PresentThroughRenderer(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                            bool atVerticalBlank) {
     if (!SdlHost.texture) return;
-    SDL_Rect area = {0, 0, std::min(width, SdlHost.width), std::min(height, SdlHost.height)};
-    SDL_UpdateTexture(SdlHost.texture, &area, pixels, pitch);
+    SDL_Rect area = UploadArea(changed, std::min(width, SdlHost.width), std::min(height, SdlHost.height));
+    if (area.w > 0) SDL_UpdateTexture(SdlHost.texture, &area, pixels + int64_t{area.y} * pitch + area.x * 4, pitch);
+    SdlHost.wholeFrameDue = false;
     // The clear keeps the bars black where the mode's shape is not the desktop's.
     SDL_RenderClear(SdlHost.renderer);
     SDL_RenderCopy(SdlHost.renderer, SdlHost.texture, nullptr, nullptr);
@@ -435,6 +608,18 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     // A present that waited returned at the vertical blank: the host's clock
     // of blanks follows the display's from there.
     if (atVerticalBlank && after - before >= RefreshTicks() / 4) SdlHost.blankOrigin = after;
+}
+
+}  // namespace
+
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                        bool atVerticalBlank) {
+    if (!SdlHost.window) return;
+    if (SdlHost.renderer) {
+        PresentThroughRenderer(pixels, width, height, pitch, changed, atVerticalBlank);
+    } else {
+        PresentToFramebuffer(pixels, width, height, pitch, changed, atVerticalBlank);
+    }
 }
 
 // The beam sweeps the mode's lines and then a blank of a twentieth as many
@@ -485,6 +670,13 @@ bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
         case SDL_WINDOWEVENT_CLOSE:
             *event = {HostEventType::Close, 0, 0, 0};
             return true;
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // What the window showed may be gone: the next present shows all.
+            SdlHost.wholeFrameDue = true;
+            return false;
         default:
             return false;
     }

@@ -7,6 +7,12 @@
 // The library's one record lists every DirectDraw object and every surface:
 // a surface handed in by the caller is looked up there before it is used, and
 // a focus loss or a mode change reaches every surface through it.
+//
+// Every surface keeps the bounding rectangle of what was written to it since
+// it was last all one colour (SoftDamage). A colour fill rewrites only what
+// can differ from its colour, and a flip hands the host only the rectangle in
+// which the new front picture can differ from the one on show. Nothing a
+// caller can read changes: the pixels are always all there.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -104,6 +110,8 @@ struct SoftSurface final : IDirectDrawSurface7 {
     bool keyed = false;
     DDCOLORKEY sourceKey = {};
     SoftGammaControl gamma{this};
+    // New memory is all zero.
+    SoftDamage damage;
 };
 
 struct SoftDirectDraw final : IDirectDraw7 {
@@ -133,6 +141,12 @@ struct DirectDrawState {
     // False from a focus loss until the focus comes back: nothing can be
     // restored meanwhile.
     bool focus = true;
+    // What the display shows, as a front surface's damage describes its
+    // picture; unknown until a frame is presented in the mode set.
+    bool shownKnown = false;
+    SoftDamage shown;
+    // Off in tests only: fills and presents then cover everything.
+    bool tracking = true;
 };
 
 // Objects the runtime never releases stay reachable from the record, which
@@ -298,6 +312,7 @@ HRESULT CreatePlainSurface(SoftDirectDraw* owner, const DDSURFACEDESC2& descript
 void Lose(SoftSurface* surface) {
     surface->lost = true;
     SoftFillPixels(surface->pixels.get(), PixelCount(*surface), kSoftLostSurfacePixel);
+    surface->damage.Clear(kSoftLostSurfacePixel);
 }
 
 void LoseEverySurface() {
@@ -314,6 +329,7 @@ void LeaveExclusiveMode() {
     Ddraw.exclusive = nullptr;
     Ddraw.modeWidth = 0;
     Ddraw.modeHeight = 0;
+    Ddraw.shownKnown = false;
 }
 
 // Gives a lost surface its memory back; its pixels stay what the loss left.
@@ -356,17 +372,39 @@ void CopyPixels(const SoftSurface& target, LONG x, LONG y, const SoftSurface& so
     }
 }
 
-HRESULT ColourFill(const SoftSurface& target, const RECT* area, const DDBLTFX* effects) {
+RECT Intersection(const RECT& a, const RECT& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const RECT& area) { return area.left >= area.right || area.top >= area.bottom; }
+
+bool Covers(const RECT& area, const SoftSurface& surface) {
+    return area.left == 0 && area.top == 0 && area.right == surface.width && area.bottom == surface.height;
+}
+
+// Where the surface already holds the fill's colour outside its damage, only
+// the damage is rewritten.
+HRESULT ColourFill(SoftSurface& target, const RECT* area, const DDBLTFX* effects) {
     if (!effects || effects->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
     if (HRESULT available = Availability(target); available != DD_OK) return available;
     RECT filled = area ? *area : Whole(target);
     if (!Inside(filled, target)) return DDERR_INVALIDRECT;
-    FillPixels(target, filled, effects->dwFillColor);
+    const uint32_t pixel = effects->dwFillColor;
+    SoftDamage& damage = target.damage;
+    const bool sameColour = pixel == damage.colour;
+    RECT rewritten = sameColour && Ddraw.tracking ? Intersection(filled, damage.area) : filled;
+    if (!IsEmpty(rewritten)) FillPixels(target, rewritten, pixel);
+    if (Covers(filled, target)) {
+        damage.Clear(pixel);
+    } else if (!sameColour) {
+        damage.Add(filled);
+    }
     return DD_OK;
 }
 
 // A copy between rectangles of one size: this display does not stretch.
-HRESULT BltCopy(const SoftSurface& target, const RECT* to, IDirectDrawSurface7* sourceInterface, const RECT* from) {
+HRESULT BltCopy(SoftSurface& target, const RECT* to, IDirectDrawSurface7* sourceInterface, const RECT* from) {
     SoftSurface* source = LiveSurface(sourceInterface);
     if (!source) return DDERR_INVALIDPARAMS;
     if (HRESULT available = Availability(target); available != DD_OK) return available;
@@ -378,7 +416,20 @@ HRESULT BltCopy(const SoftSurface& target, const RECT* to, IDirectDrawSurface7* 
                     targetArea.bottom - targetArea.top == sourceArea.bottom - sourceArea.top;
     if (!sameSize) return DDERR_UNSUPPORTED;
     CopyPixels(target, targetArea.left, targetArea.top, *source, sourceArea);
+    target.damage.Add(targetArea);
     return DD_OK;
+}
+
+// Where the picture on show and the front surface's can differ: within the
+// two damages, if both are one colour around them; anywhere otherwise.
+RECT ChangeOnShow(const SoftSurface& front) {
+    const SoftDamage& now = front.damage;
+    const SoftDamage& shown = Ddraw.shown;
+    if (!Ddraw.tracking || !Ddraw.shownKnown || shown.colour != now.colour) return Whole(front);
+    SoftDamage both = now;
+    both.Add(shown.area);
+    if (both.Empty()) return {0, 0, 0, 0};
+    return Intersection(both.area, Whole(front));
 }
 
 DDPIXELFORMAT PixelFormatOf(const SoftSurface& surface) {
@@ -479,10 +530,12 @@ HRESULT SoftDirectDraw::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBP
     // 0 asks for the display's own rate.
     if (dwRefreshRate != 0 && dwRefreshRate != DWORD(HostDisplayRefreshRate())) return DDERR_UNSUPPORTEDMODE;
     if (!HostDisplayOpen(int(dwWidth), int(dwHeight), 32)) return DDERR_UNSUPPORTEDMODE;
-    // A mode change takes the picture of every surface made before it.
+    // A mode change takes the picture of every surface made before it, and
+    // the display's.
     LoseEverySurface();
     Ddraw.modeWidth = int(dwWidth);
     Ddraw.modeHeight = int(dwHeight);
+    Ddraw.shownKnown = false;
     return DD_OK;
 }
 
@@ -596,8 +649,13 @@ HRESULT SoftSurface::Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD 
     // The buffers trade memory, so the back buffer now holds the picture that
     // was on show.
     std::swap(pixels, back->pixels);
+    std::swap(damage, back->damage);
     bool atVerticalBlank = (dwFlags & DDFLIP_WAIT) && !(dwFlags & DDFLIP_NOVSYNC);
-    HostDisplayPresent(reinterpret_cast<const uint8_t*>(pixels.get()), width, height, pitch, atVerticalBlank);
+    RECT changed = ChangeOnShow(*this);
+    HostDisplayPresent(reinterpret_cast<const uint8_t*>(pixels.get()), width, height, pitch,
+                       {changed.left, changed.top, changed.right, changed.bottom}, atVerticalBlank);
+    Ddraw.shown = damage;
+    Ddraw.shownKnown = true;
     return DD_OK;
 }
 
@@ -625,12 +683,14 @@ HRESULT SoftSurface::BltFast(DWORD dwX, DWORD dwY, IDirectDrawSurface7* lpDDSrcS
     RECT to = {LONG(dwX), LONG(dwY), LONG(dwX) + (from.right - from.left), LONG(dwY) + (from.bottom - from.top)};
     if (!Inside(to, *this)) return DDERR_INVALIDRECT;
     CopyPixels(*this, to.left, to.top, *source, from);
+    damage.Add(to);
     return DD_OK;
 }
 
 // A failed lock leaves no address behind in the caller's description, which
 // may still hold the one of an earlier lock.
-HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD, HANDLE) {
+// What a lock lends may be written, unless the caller says it only reads.
+HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE) {
     bool described = lpDDSurfaceDesc && lpDDSurfaceDesc->dwSize == sizeof(DDSURFACEDESC2);
     if (described) lpDDSurfaceDesc->lpSurface = nullptr;
     HRESULT failed;
@@ -640,6 +700,7 @@ HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, D
     if (!Inside(area, *this)) return DDERR_INVALIDRECT;
     if (HRESULT available = Availability(*this); available != DD_OK) return available;
     locked = true;
+    if (!(dwFlags & DDLOCK_READONLY)) damage.Add(area);
     Describe(*this, lpDDSurfaceDesc);
     lpDDSurfaceDesc->lpSurface = Row(*this, area.top) + area.left;
     return DD_OK;
@@ -661,7 +722,7 @@ HRESULT SoftSurface::GetDC(HDC* lphDC) {
     if (lost) return DDERR_SURFACELOST;
     if (dc) return DDERR_DCALREADYCREATED;
     if (locked) return DDERR_SURFACEBUSY;
-    dc = SoftSurfaceDcCreate(pixels.get(), width, height, pitch);
+    dc = SoftSurfaceDcCreate(pixels.get(), width, height, pitch, &damage);
     if (!dc) return DDERR_CANTCREATEDC;
     *lphDC = dc;
     return DD_OK;
@@ -758,6 +819,8 @@ void SoftDisplayFocus(bool active) {
     // ready for the mode to be set again.
     if (!active && Ddraw.exclusive) LoseEverySurface();
 }
+
+void SoftDamageTracking(bool on) { Ddraw.tracking = on; }
 
 int SoftDirectDrawObjectCount() { return static_cast<int>(Ddraw.objects.size()); }
 

@@ -26,12 +26,14 @@ namespace {
 enum class GdiKind : uint8_t { Free, Pen, Brush, Dc };
 
 // Where a device context draws: 32-bit pixels, or nothing (the display's
-// context, which answers questions but holds no pixels here).
+// context, which answers questions but holds no pixels here), and the record
+// of what was drawn on them, where their owner keeps one.
 struct DcSurface {
     uint8_t* pixels = nullptr;
     int width = 0;
     int height = 0;
     int pitch = 0;
+    SoftDamage* damage = nullptr;
 };
 
 struct DcAttributes {
@@ -216,6 +218,7 @@ void FillSpan(const DcSurface& surface, int64_t y, int64_t x0, int64_t x1, Paint
     x0 = std::max<int64_t>(x0, 0);
     x1 = std::min<int64_t>(x1, surface.width);
     if (x0 >= x1) return;
+    if (surface.damage) surface.damage->Add(LONG(x0), LONG(y), LONG(x1), LONG(y + 1));
     uint32_t* row = Row(surface, y);
     if (paint.andMask == 0) {
         SoftFillPixels(row + x0, size_t(x1 - x0), paint.xorMask);
@@ -539,7 +542,11 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
     auto span = [](int64_t from, int64_t to) { return from <= to ? std::pair{from, to} : std::pair{to + 1, from + 1}; };
     auto [left, right] = span(lprc->left, lprc->right);
     auto [top, bottom] = span(lprc->top, lprc->bottom);
-    PaintArea(dc->surface, {left, top, right, bottom}, {0, PixelOf(brush->colour)});
+    const DcSurface& surface = dc->surface;
+    PaintArea(surface, {left, top, right, bottom}, {0, PixelOf(brush->colour)});
+    // A fill of the whole surface leaves it all one colour.
+    bool whole = left <= 0 && top <= 0 && right >= surface.width && bottom >= surface.height;
+    if (whole && surface.damage) surface.damage->Clear(PixelOf(brush->colour));
     return 1;
 }
 
@@ -550,9 +557,9 @@ HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR, LPCSTR, const DEVMODEA*) {
     return HandleOf<HDC>(NewDc(DcSurface{}, true));
 }
 
-HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch) {
+HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch, SoftDamage* damage) {
     if (!pixels || width < 0 || height < 0 || pitch < width * 4 || Faulted("SoftSurfaceDcCreate")) return nullptr;
-    return HandleOf<HDC>(NewDc(DcSurface{static_cast<uint8_t*>(pixels), width, height, pitch}, false));
+    return HandleOf<HDC>(NewDc(DcSurface{static_cast<uint8_t*>(pixels), width, height, pitch, damage}, false));
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {

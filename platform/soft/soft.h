@@ -3,6 +3,8 @@
 // runtime never includes this file.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <cstddef>
 #include <string>
 
@@ -29,6 +31,38 @@ int SoftModuleLoadCount(const char* name);
 bool SoftFault(const char* operation, int64_t* result);
 bool SoftFault(const char* operation, const char* argument, int64_t* result);
 
+// ---- damage ---------------------------------------------------------------
+
+// What may have been written to a surface since it was last entirely one
+// colour: every pixel outside `area` holds `colour`. Every write through the
+// GDI or DirectDraw widens the area to take it in; a fill of the whole surface
+// empties it. Colour fills and presents use it to touch only what changed.
+struct SoftDamage {
+    // Empty: left and top above right and bottom, so that widening it needs
+    // no test.
+    RECT area = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    uint32_t colour = 0;
+
+    bool Empty() const { return area.left >= area.right || area.top >= area.bottom; }
+    void Add(LONG left, LONG top, LONG right, LONG bottom) {
+        area.left = std::min(area.left, left);
+        area.top = std::min(area.top, top);
+        area.right = std::max(area.right, right);
+        area.bottom = std::max(area.bottom, bottom);
+    }
+    void Add(const RECT& rect) { Add(rect.left, rect.top, rect.right, rect.bottom); }
+    // The surface is now all `pixel`.
+    void Clear(uint32_t pixel) {
+        *this = SoftDamage{};
+        colour = pixel;
+    }
+};
+
+// Tests only: off, colour fills rewrite all they cover and every present
+// copies the whole frame, as if nothing were known of what changed (on at
+// start). The frames must come out the same either way.
+void SoftDamageTracking(bool on);
+
 // ---- gdi ------------------------------------------------------------------
 
 #define OBJ_PEN 1
@@ -36,8 +70,8 @@ bool SoftFault(const char* operation, const char* argument, int64_t* result);
 
 // A device context over 32-bit X8R8G8B8 memory: `width` x `height` pixels,
 // `pitch` bytes from one row to the next. DeleteDC ends it; the memory stays
-// the caller's.
-HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch);
+// the caller's. Where `damage` is given, every pixel drawn widens it.
+HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch, SoftDamage* damage = nullptr);
 
 // The pen or brush selected into a device context, as on Windows.
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);

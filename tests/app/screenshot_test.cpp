@@ -1,5 +1,6 @@
 // F2's screenshot, end to end: the whole program on the headless host, and
-// the file it writes read back by an independent decoder.
+// the file it writes read back by an independent decoder; and the whole
+// program's frames with and without the display knowing what changed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "app/program.h"
 #include "platform/host/headless.h"
+#include "platform/soft/soft.h"
 #include "support/display.h"
 
 namespace {
@@ -98,4 +100,44 @@ TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZer
     std::vector<uint8_t> decoded = Contents("decoded.rgb");
     EXPECT_TRUE(decoded == RgbOf(frames[presentedAtGrab - 2].pixels));
     EXPECT_FALSE(decoded == RgbOf(frames[presentedAtGrab - 1].pixels));
+}
+
+// The whole program, once with the display told only what changed and once
+// with every fill and present covering everything: running frames, a focus
+// loss and its recovery, F2, the shrink and the black frame must all be the
+// same, and so must the screenshot.
+TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
+    struct Run {
+        std::vector<uint64_t> frames;
+        std::vector<uint8_t> screenshot;
+    } runs[2];
+    for (bool tracking : {true, false}) {
+        SCOPED_TRACE(tracking ? "tracking" : "not tracking");
+        // Rows with padding, so that partial copies go row by row.
+        Restart([] { HeadlessSetDesktop({321, 241, 32, 60}); });
+        FreshDirectory directory;
+        ASSERT_FALSE(directory.path.empty());
+        SoftDamageTracking(tracking);
+        HeadlessScript(3, {HostEventType::FocusLost, 0, 0, 0});
+        HeadlessScript(3, {HostEventType::FocusGained, 0, 0, 0});
+        HeadlessScript(6, {HostEventType::KeyDown, 0x3C, 0, 0});
+        HeadlessScript(8, {HostEventType::KeyUp, 0x3C, 0, 0});
+        HeadlessStopAfterFrames(200);
+        uint32_t code = 99;
+        try {
+            ProgramMain();
+        } catch (const HeadlessExit& exit) {
+            code = exit.code;
+        } catch (const HeadlessStopped&) {
+        }
+        SoftDamageTracking(true);
+        EXPECT_EQ(code, 0u);
+        Run& run = runs[tracking ? 0 : 1];
+        for (const HeadlessFrame& frame : HeadlessFrames()) run.frames.push_back(frame.hash);
+        run.screenshot = Contents("ravlin.bmp");
+    }
+    EXPECT_GT(runs[0].frames.size(), 8u + 39u);
+    EXPECT_EQ(runs[0].frames, runs[1].frames);
+    EXPECT_FALSE(runs[0].screenshot.empty());
+    EXPECT_TRUE(runs[0].screenshot == runs[1].screenshot);
 }

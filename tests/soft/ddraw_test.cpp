@@ -250,6 +250,54 @@ TEST_F(SoftDirectDrawTest, FlipTradesTheBuffersMemoryAndShowsTheNewFrontAtTheVer
     EXPECT_EQ(HeadlessFrames().back().ticks, asked);
 }
 
+// The display is given only what changed, and a clear rewrites only what
+// was written since the last: every way of writing must count for both. The
+// writing reaches the display with the next flip, and the clear two flips on
+// (when the buffer comes back) takes it away again.
+TEST_F(SoftDirectDrawTest, EveryWayOfWritingReachesTheDisplayAndTheClearsAfterIt) {
+    HeadlessKeepPixels(true);
+    OpenWithChain(37, 23);  // rows with padding
+    IDirectDrawSurface7* sprite = CreatePlain(4, 4);
+    ASSERT_EQ(Fill(sprite, kRed), DD_OK);
+    RECT area = {5, 6, 9, 10};
+    const std::pair<const char*, std::function<HRESULT()>> writers[] = {
+        {"GDI",
+         [&] {
+             HDC dc = nullptr;
+             if (HRESULT got = back->GetDC(&dc); got != DD_OK) return got;
+             SetPixelV(dc, 30, 20, 0x00030201);
+             return back->ReleaseDC(dc);
+         }},
+        {"colour fill", [&] { return Fill(back, kBlue, &area); }},
+        {"Blt", [&] { return back->Blt(&area, sprite, nullptr, DDBLT_WAIT, nullptr); }},
+        {"BltFast", [&] { return back->BltFast(33, 0, sprite, nullptr, DDBLTFAST_WAIT); }},
+        {"Lock", [&] {
+             return ForEachPixel(back, [](int x, int y, uint32_t& pixel) { pixel = x == 0 && y == 22 ? kBlue : pixel; })
+                        ? DD_OK
+                        : DDERR_GENERIC;
+         }},
+    };
+    auto clearAndFlip = [this] {
+        ASSERT_EQ(Fill(back, 0), DD_OK);
+        ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+    };
+    for (const auto& [name, write] : writers) {
+        SCOPED_TRACE(name);
+        clearAndFlip();
+        clearAndFlip();
+        ASSERT_EQ(write(), DD_OK);
+        ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+        std::vector<uint32_t> written;
+        ForEachPixel(front, [&written](int, int, uint32_t& pixel) { written.push_back(pixel); });
+        EXPECT_NE(std::count(written.begin(), written.end(), 0u), 37 * 23);
+        EXPECT_TRUE(HeadlessFrames().back().pixels == written);
+        clearAndFlip();
+        clearAndFlip();
+        const std::vector<uint32_t>& shown = HeadlessFrames().back().pixels;
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), 0u), 37 * 23);
+    }
+}
+
 TEST_F(SoftDirectDrawTest, ColourFillCoversItsRectangleOnEveryRow) {
     ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
     // Five pixels make a 32-byte pitch: the rows are not one run of memory.
