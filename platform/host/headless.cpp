@@ -152,8 +152,16 @@ void CopyToShown(const uint8_t* pixels, int width, int height, int pitch, HostRe
     }
     const int left = std::max(changed.left, 0);
     const int right = std::min(changed.right, width);
-    if (left >= right) return;
-    for (int y = std::max(changed.top, 0); y < std::min(changed.bottom, height); ++y) {
+    const int top = std::max(changed.top, 0);
+    const int bottom = std::min(changed.bottom, height);
+    if (left >= right || top >= bottom) return;
+    // Whole rows without padding are one copy, which for a large frame
+    // streams past the cache as copies of single rows do not.
+    if (left == 0 && right == width && pitch == width * 4) {
+        std::memcpy(&shown[size_t(top) * width], pixels + int64_t{top} * pitch, size_t(bottom - top) * pitch);
+        return;
+    }
+    for (int y = top; y < bottom; ++y) {
         std::memcpy(&shown[size_t(y) * width + size_t(left)], pixels + int64_t{y} * pitch + int64_t{left} * 4,
                     size_t(right - left) * 4);
     }
