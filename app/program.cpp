@@ -34,10 +34,15 @@ constexpr float kEndThreshold = 0.2f;
 // to the debugger's output on Windows and to standard error on Linux.
 [[noreturn]] void EndForNoDisplay(const ProgramState& program) {
     char line[160];
+    // The steps in the order the runtime's start and ScreenOpen take them.
     if (program.screenWidth <= 0 || program.screenHeight <= 0) {
-        std::snprintf(line, sizeof(line), "ravlin: no desktop to take the size of\n");
+        std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none\n");
     } else if (!ScreenState.window) {
         std::snprintf(line, sizeof(line), "ravlin: cannot create the display window\n");
+    } else if (!InputSystem.object) {
+        std::snprintf(line, sizeof(line), "ravlin: cannot load DirectInput (DINPUT.DLL)\n");
+    } else if (!ScreenState.setUp) {
+        std::snprintf(line, sizeof(line), "ravlin: cannot set up the keyboard\n");
     } else if (!ScreenState.displayObject) {
         std::snprintf(line, sizeof(line), "ravlin: cannot load DirectDraw (DDRAW.DLL)\n");
     } else {
@@ -57,10 +62,12 @@ void DrawFrame(const ProgramState& program) {
 }
 
 // F2 is asked first, before the any-key question takes this frame's releases;
-// then any key, then a move of more than 50 counts right or down.
+// then any key (asked whatever F2 gave, so that this frame's releases are
+// taken either way), then a move of more than 50 counts right or down.
 bool ExitTestFires(bool* screenshot) {
     *screenshot = KeyReleased(kScreenshotKey) != 0;
-    return *screenshot || KeyReleased(kAnyKey) || MouseMoveX() > kMouseThreshold || MouseMoveY() > kMouseThreshold;
+    bool anyKey = KeyReleased(kAnyKey) != 0;
+    return *screenshot || anyKey || MouseMoveX() > kMouseThreshold || MouseMoveY() > kMouseThreshold;
 }
 
 // The draw buffer is the back buffer again after the flip: it is what is grabbed.

@@ -9,7 +9,6 @@ namespace {
 
 void* RecordOf(ObjectNode* node) { return node + 1; }
 
-ObjectNode* NodeOf(intptr_t handle) { return reinterpret_cast<ObjectNode*>(handle) - 1; }
 
 intptr_t HandleOf(ObjectNode* node) { return reinterpret_cast<intptr_t>(RecordOf(node)); }
 
@@ -18,6 +17,16 @@ bool IsSlotNumber(const ObjectTable* table, intptr_t id) { return id >= 0 && id 
 uint8_t* SlotAt(const ObjectTable* table, intptr_t number) { return table->slots + number * table->recordSize; }
 
 bool InUse(const void* record) { return record && *static_cast<const int32_t*>(record) != 0; }
+
+// The node of a dynamic record of this table with this handle, or null: a
+// handle is looked up, never followed, so that a number the table never gave
+// out reads nothing.
+ObjectNode* LiveNode(const ObjectTable* table, intptr_t handle) {
+    for (ObjectNode* node = table->listHead; node; node = node->older) {
+        if (HandleOf(node) == handle) return node;
+    }
+    return nullptr;
+}
 
 ObjectNode* Oldest(ObjectNode* node) {
     while (node && node->older) node = node->older;
@@ -35,10 +44,13 @@ void* NewDynamicRecord(ObjectTable* table) {
 }
 
 // Grows the array so that slot `number` exists: `growthStep` slots beyond it,
-// the added ones zero. False, and the table unchanged, when memory runs out.
+// the added ones zero. False, and the table unchanged, when memory runs out
+// or the array's size would not fit in a size_t (on 32-bit x86, well before
+// the slot count overflows).
 bool GrowTo(ObjectTable* table, intptr_t number) {
+    if (number > INT32_MAX - table->growthStep) return false;
     int64_t capacity = int64_t{number} + table->growthStep;
-    if (capacity > INT32_MAX) return false;
+    if (static_cast<uint64_t>(capacity) > SIZE_MAX / static_cast<size_t>(table->recordSize)) return false;
     void* grown = HeapReAlloc(Runtime.mainHeap, HEAP_ZERO_MEMORY, table->slots,
                               static_cast<size_t>(capacity) * static_cast<size_t>(table->recordSize));
     if (!grown) return false;
@@ -76,8 +88,9 @@ void* ObjectTableSlot(ObjectTable* table, intptr_t number) {
 
 void* ObjectTableGet(ObjectTable* table, intptr_t id) {
     if (!table) return nullptr;
-    void* candidate = IsSlotNumber(table, id) ? SlotAt(table, id) : reinterpret_cast<void*>(id);
-    return InUse(candidate) ? candidate : nullptr;
+    if (IsSlotNumber(table, id)) return InUse(SlotAt(table, id)) ? SlotAt(table, id) : nullptr;
+    ObjectNode* node = LiveNode(table, id);
+    return node && InUse(RecordOf(node)) ? RecordOf(node) : nullptr;
 }
 
 void ObjectTableFree(ObjectTable* table, intptr_t id) {
@@ -86,8 +99,8 @@ void ObjectTableFree(ObjectTable* table, intptr_t id) {
         ZeroFill(SlotAt(table, id), table->recordSize);
         return;
     }
-    if (id == 0) return;
-    ObjectNode* node = NodeOf(id);
+    ObjectNode* node = LiveNode(table, id);
+    if (!node) return;
     if (node == table->listHead) {
         table->listHead = node->older;
         if (node->older) node->older->newer = nullptr;

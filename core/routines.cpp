@@ -20,3 +20,10 @@ int32_t FloatToInt(double value) {
 int32_t NearestInt(double value) { return _mm_cvtsd_si32(_mm_set_sd(value)); }
 
 void WaitMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+int32_t SaturatedSum(int32_t a, int32_t b) {
+    int64_t sum = int64_t{a} + b;
+    if (sum > INT32_MAX) return INT32_MAX;
+    if (sum < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(sum);
+}

@@ -16,5 +16,8 @@ int32_t FloatToInt(double value);
 // INT32_MIN.
 int32_t NearestInt(double value);
 
+// a + b, held at INT32_MIN or INT32_MAX where it would pass them.
+int32_t SaturatedSum(int32_t a, int32_t b);
+
 // Suspends the thread for `milliseconds`.
 void WaitMilliseconds(uint32_t milliseconds);

@@ -86,7 +86,9 @@ void ScreenPresent(int32_t mode) {
     }
 }
 
+// A rate below 0 is refused (0, nothing changed): there is no such limit.
 int32_t ScreenFrameRateSet(int32_t rate) {
+    if (rate < 0) return 0;
     LARGE_INTEGER frequency;
     if (!QueryPerformanceFrequency(&frequency)) return 0;
     ScreenState.frameRateLimit = rate;

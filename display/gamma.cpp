@@ -7,10 +7,12 @@ DDGAMMARAMP GammaSavedRamp;
 
 namespace {
 
+// Levels run from 0 to 255. One below 0 caps as 0 does; one above 255 caps
+// at more than any entry holds, so at nothing.
 void Cap(WORD* working, const WORD* saved, int32_t level) {
-    int32_t cap = level * 256;
+    int64_t cap = int64_t{level < 0 ? 0 : level} * 256;
     for (int i = 0; i < 256; ++i) {
-        if (cap < int32_t{saved[i]}) working[i] = static_cast<WORD>(cap);
+        if (cap < int64_t{saved[i]}) working[i] = static_cast<WORD>(cap);
     }
 }
 

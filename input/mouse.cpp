@@ -2,6 +2,7 @@
 // the last one, summed, and a pointer of the library's own kept on the screen.
 // The mouse is read only while the display has the focus.
 #include "core/guids.h"
+#include "core/routines.h"
 #include "display/screen.h"
 #include "input/input.h"
 
@@ -33,9 +34,12 @@ DIPROPDWORD DwordProperty(DWORD object, DWORD how, DWORD value) {
 }
 
 // Cooperative level, buffer size and acquisition, each only after the one
-// before was accepted; then the wheel's step.
+// before was accepted; then the wheel's step. A device acquired since an
+// earlier try failed (the poll's read acquires it again) takes neither a
+// cooperative level nor a buffer size, so it is let go first.
 void Prepare() {
     IDirectInputDevice7A* device = MouseState.device;
+    device->Unacquire();
     DIPROPDWORD bufferSize = DwordProperty(0, DIPH_DEVICE, kMouseEvents);
     if (device->SetCooperativeLevel(ScreenState.window, kMouseCooperation) != DI_OK) return;
     if (device->SetProperty(DIPROP_BUFFERSIZE, &bufferSize.diph) != DI_OK) return;
@@ -45,17 +49,18 @@ void Prepare() {
     MouseState.wheelStep = device->GetProperty(DIPROP_GRANULARITY, &wheel.diph) == DI_OK ? int32_t(wheel.dwData) : 1;
 }
 
+// Sums hold at the ends of 32 bits rather than wrap.
 void Apply(const DIDEVICEOBJECTDATA& event) {
     auto counts = static_cast<int32_t>(event.dwData);
     switch (event.dwOfs) {
         case 0:
-            MouseState.moveX += counts;
+            MouseState.moveX = SaturatedSum(MouseState.moveX, counts);
             break;
         case 4:
-            MouseState.moveY += counts;
+            MouseState.moveY = SaturatedSum(MouseState.moveY, counts);
             break;
         case 8:
-            MouseState.moveWheel += counts;
+            MouseState.moveWheel = SaturatedSum(MouseState.moveWheel, counts);
             break;
         case 12:
         case 13:
@@ -104,8 +109,8 @@ int32_t MousePoll() {
     HRESULT read = MouseState.device->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), MouseState.events, &count, 0);
     if (read == DI_OK) {
         for (DWORD i = 0; i < count && i < DWORD(kMouseEvents); ++i) Apply(MouseState.events[i]);
-        MouseState.x = Clamped(MouseState.x + MouseState.moveX, ScreenState.screenWidth);
-        MouseState.y = Clamped(MouseState.y + MouseState.moveY, ScreenState.screenHeight);
+        MouseState.x = Clamped(SaturatedSum(MouseState.x, MouseState.moveX), ScreenState.screenWidth);
+        MouseState.y = Clamped(SaturatedSum(MouseState.y, MouseState.moveY), ScreenState.screenHeight);
         return 1;
     }
     if (read == DI_BUFFEROVERFLOW) {

@@ -151,15 +151,26 @@ bool HasRoom(int32_t count) { return count >= 0 && count < kImageRegistryCapacit
 
 }  // namespace
 
+namespace {
+
+// A grab that fails leaves no sprite: a numbered slot stays empty by itself,
+// a dynamic record made for the grab is given back.
+intptr_t GrabFailed(intptr_t number, SpriteRecord* sprite) {
+    if (number == -1) ObjectTableFree(ScreenState.spriteTable, reinterpret_cast<intptr_t>(sprite));
+    return 0;
+}
+
+}  // namespace
+
 intptr_t SpriteGrab(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, int32_t flags) {
     auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, number));
     if (!sprite) return 0;
     if (x < 0 || int64_t{x} + width > ScreenState.drawWidth || y < 0 || int64_t{y} + height > ScreenState.drawHeight) {
-        return 0;
+        return GrabFailed(number, sprite);
     }
     // A memory sprite is a block of bytes that no copy between surfaces can reach.
-    if (flags == kSpriteMemoryOnly) return 0;
-    if (!SpriteSurfaceCreate(sprite, width, height, 0, flags)) return 0;
+    if (flags == kSpriteMemoryOnly) return GrabFailed(number, sprite);
+    if (!SpriteSurfaceCreate(sprite, width, height, 0, flags)) return GrabFailed(number, sprite);
     IDirectDrawSurface7* surface = SpriteSurface(sprite);
     RECT area = {x, y, x + width, y + height};
     surface->BltFast(0, 0, ScreenState.drawSurface, &area, DDBLTFAST_WAIT);

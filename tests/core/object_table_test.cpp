@@ -326,11 +326,26 @@ TEST_F(ObjectTableTest, FailedGrowthLeavesTheTableAsItWas) {
     EXPECT_EQ(first, 77);
 }
 
-TEST_F(ObjectTableTest, NumbersBelowMinusOneGiveNull) {
-    EXPECT_EQ(ObjectTableSlot(table, -2), nullptr);
-    EXPECT_EQ(ObjectTableSlot(table, INTPTR_MIN), nullptr);
+// Ids that no request gave out, and numbers whose slots cannot exist, read
+// nothing and free nothing: a handle is looked up, never followed.
+TEST_F(ObjectTableTest, IdsNeverGivenOutReadAndFreeNothing) {
+    MakeLive(ObjectTableSlot(table, 3));
+    auto record = reinterpret_cast<intptr_t>(ObjectTableSlot(table, -1));
+    MakeLive(reinterpret_cast<void*>(record));
+    SlotCalls.clear();
+    int32_t elsewhere = 1;
+    const intptr_t foreign[] = {-7, -2, kStep, 12345, INTPTR_MAX, INTPTR_MIN, record + 8, record - 16,
+                                reinterpret_cast<intptr_t>(&elsewhere)};
+    for (intptr_t id : foreign) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(ObjectTableGet(table, id), nullptr);
+        ObjectTableFree(table, id);
+        EXPECT_EQ(CursorIds(), (std::vector<intptr_t>{3, record}));
+    }
+    for (intptr_t number : {intptr_t{-2}, INTPTR_MIN, INTPTR_MAX, intptr_t{INT32_MAX}, intptr_t{INT32_MAX} - kStep + 1}) {
+        EXPECT_EQ(ObjectTableSlot(table, number), nullptr) << number;
+    }
     EXPECT_TRUE(SlotCalls.empty());
-    EXPECT_EQ(table->listHead, nullptr);
     EXPECT_EQ(table->capacity, kStep);
 }
 

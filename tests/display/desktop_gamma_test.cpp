@@ -147,4 +147,12 @@ TEST_F(DisplayTest, GammaCapsEachChannelAgainstTheSavedRamp) {
     shown = Displayed();
     EXPECT_EQ(shown.red[200], 0);
     EXPECT_EQ(shown.red[255], 65280);
+
+    // Levels past the ends: below 0 caps as 0, above 255 caps nothing.
+    ASSERT_EQ(GammaRampSet(0, 0, 0, 1), 1);
+    ASSERT_EQ(GammaRampSet(INT32_MIN, INT32_MAX, 256, 0), 1);
+    shown = Displayed();
+    EXPECT_EQ(shown.red[255], 0);
+    EXPECT_EQ(shown.green[255], GammaSavedRamp.green[255]);
+    EXPECT_EQ(shown.blue[255], GammaSavedRamp.blue[255]);
 }

@@ -65,7 +65,10 @@ TEST_F(DisplayTest, BufferSelectKeepsTheDrawSurfaceForMissingAndMemorySprites) {
     auto* surface = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 2));
     ASSERT_NE(SpriteSurfaceCreate(surface, 20, 10, 0, 0), nullptr);
 
-    EXPECT_EQ(ScreenBufferSelect(9), ScreenState.backBuffer);
+    // Numbers that were never made, inside the table, beyond it and below -1.
+    for (intptr_t missing : {intptr_t{9}, intptr_t{1000}, intptr_t{-7}, INTPTR_MAX, INTPTR_MIN}) {
+        EXPECT_EQ(ScreenBufferSelect(missing), ScreenState.backBuffer) << missing;
+    }
     EXPECT_EQ(ScreenBufferSelect(1), ScreenState.backBuffer);
     EXPECT_EQ(ScreenBufferSelect(2), SpriteSurface(surface));
     EXPECT_EQ(ScreenState.drawWidth, 20);
@@ -164,6 +167,11 @@ TEST_F(DisplayTest, PacingWaitsMoreThanOnePeriodOfTheCounter) {
     HeadlessFailOn("QueryPerformanceFrequency", 1, 0);
     EXPECT_EQ(ScreenFrameRateSet(50), 0);
     EXPECT_EQ(ScreenState.frameRateLimit, 99);
+    // No rate below 0 exists (-1 would divide by zero); the limit stays.
+    for (int32_t rate : {-1, -2, INT32_MIN}) EXPECT_EQ(ScreenFrameRateSet(rate), 0) << rate;
+    EXPECT_EQ(ScreenState.frameRateLimit, 99);
+    EXPECT_EQ(ScreenFrameRateSet(INT32_MAX), 1);
+    EXPECT_EQ(ScreenState.ticksPerFrame, 0);
 }
 
 // With the monitor running at the rate asked for, no pacing is done: with a

@@ -175,6 +175,34 @@ TEST_F(InputTest, ThePointerStaysOnTheScreen) {
     EXPECT_EQ(MousePosY(), 479);
     MouseMoveTo(-50, 9999);  // stored as it is, clamped by the next poll
     EXPECT_EQ(MousePosX(), -50);
+    // Positions and sums near the ends of 32 bits hold there, never wrap.
+    MouseMoveTo(INT32_MAX - 1, INT32_MIN + 1);
+    Script(HostEventType::MouseMove, 0, INT32_MAX, INT32_MIN);
+    Script(HostEventType::MouseMove, 0, INT32_MAX, INT32_MIN);
+    MouseFrame();
+    EXPECT_EQ(MouseMoveX(), INT32_MAX);
+    EXPECT_EQ(MouseMoveY(), INT32_MIN);
+    EXPECT_EQ(MousePosX(), 639);
+    EXPECT_EQ(MousePosY(), 0);
+}
+
+// Whichever step of preparing the mouse is refused, the next poll prepares
+// it again and reads: the read in between must not leave it acquired and so
+// unable to take its settings.
+TEST_F(InputTest, AMouseRefusedWhileBeingPreparedReadsFromTheNextPoll) {
+    for (const char* step : {"IDirectInputDevice7::SetCooperativeLevel", "IDirectInputDevice7::SetProperty",
+                             "IDirectInputDevice7::Acquire"}) {
+        SCOPED_TRACE(step);
+        MouseSuspend(1);
+        MouseSuspend(0);
+        HeadlessFailOn(step, 1, DIERR_NOTINITIALIZED);
+        EXPECT_EQ(MouseFrame(), 0);
+        EXPECT_EQ(MouseState.deviceState, kInputPrepared);
+        EXPECT_EQ(MouseFrame(), 1);
+        Script(HostEventType::MouseMove, 0, 7, 0);
+        EXPECT_EQ(MouseFrame(), 1);
+        EXPECT_EQ(MouseMoveX(), 7);
+    }
 }
 
 TEST_F(InputTest, ButtonsFollowTheirLatestEvent) {

@@ -157,7 +157,13 @@ TEST_F(GrabTest, GrabTakesRectanglesUpToTheEdgesAndNotBeyond) {
         EXPECT_EQ(SpriteGrab(0, o.x, o.y, o.width, o.height), 0);
         EXPECT_EQ(ObjectTableGet(ScreenState.spriteTable, 0), nullptr);
         EXPECT_EQ(SurfaceCount(), surfaces);
+        // A numberless grab that fails leaves no record behind either.
+        EXPECT_EQ(SpriteGrab(-1, o.x, o.y, o.width, o.height), 0);
+        EXPECT_EQ(ScreenState.spriteTable->listHead, nullptr);
     }
+    HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
+    EXPECT_EQ(SpriteGrab(-1, 0, 0, 8, 8), 0);
+    EXPECT_EQ(ScreenState.spriteTable->listHead, nullptr);
 }
 
 TEST_F(GrabTest, NumberlessGrabCopiesTheRectangleAndKeysOutBlack) {
@@ -251,7 +257,12 @@ TEST_F(GrabTest, SaveRefusesWithoutANameOrAPicture) {
     EXPECT_EQ(SavePattern(4, 4), 1);
     fs::remove(file);
     EXPECT_EQ(SpriteSave(0, nullptr), 0);
-    EXPECT_EQ(SpriteSave(7, file.c_str()), 0);
+    // Numbers never made, inside the table, beyond it and below -1; freeing
+    // them does nothing either.
+    for (intptr_t missing : {intptr_t{7}, intptr_t{12345}, intptr_t{-7}, INTPTR_MAX, INTPTR_MIN}) {
+        EXPECT_EQ(SpriteSave(missing, file.c_str()), 0) << missing;
+        SpriteFree(missing);
+    }
     auto* memory = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 0));
     ASSERT_NE(SpriteSurfaceCreate(memory, 4, 4, 0, kSpriteMemoryOnly), nullptr);
     EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
