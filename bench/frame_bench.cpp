@@ -194,7 +194,9 @@ bool BenchScreenOpen(BenchSize size, bool copyPresents) {
 
 void RegisterFrameBenchmarks() {
     for (BenchSize size : kBenchSizes) {
-        const std::string at = "/" + SizeName(size);
+        // Appended, not "/" + SizeName(...): g++ 12 warns falsely of overlap
+        // (-Wrestrict) in the insert that operator+ does there.
+        const std::string at = std::string("/").append(SizeName(size));
         const std::string bandwidth = "Bandwidth/memset+memcpy" + at;
         BenchAdd(bandwidth, BandwidthBaseline, size);
         BenchAdd("Memset" + at, MemsetBaseline, size);
