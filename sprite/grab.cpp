@@ -47,36 +47,21 @@ bool WriteAll(HANDLE file, const void* data, uint32_t length) {
     return WriteFile(file, data, length, &written, nullptr) && written == length;
 }
 
-// The directory part of a file name, "." when it has none.
-void DirectoryOf(const char* fileName, char* directory, size_t size) {
-    const char* cut = nullptr;
-    for (const char* c = fileName; *c; ++c) {
-        if (*c == '/' || *c == '\\') cut = c;
-    }
-    if (!cut) {
-        std::snprintf(directory, size, ".");
-        return;
-    }
-    size_t length = static_cast<size_t>(cut - fileName);
-    if (length == 0) length = 1;  // the root itself
-    if (length >= size) length = size - 1;
-    std::memcpy(directory, fileName, length);
-    directory[length] = 0;
-}
-
-// Writes the whole file beside its final place and puts it there only when
-// every write succeeded, so that a failure leaves the earlier file as it was
-// and no partial one.
+// Writes the whole file beside its final place, under the final name with
+// ".tmp" added, and puts it there only when every write succeeded: a failure
+// leaves the earlier file as it was and no partial one. The name is always
+// the same, so that a file left by a save that never ended is replaced by the
+// next.
 int32_t WriteBmpFile(const char* fileName, const BmpHeaders& headers, const uint8_t* rows, uint32_t imageBytes) {
-    char directory[MAX_PATH];
     char temporary[MAX_PATH];
-    DirectoryOf(fileName, directory, sizeof(directory));
-    if (GetTempFileNameA(directory, "rav", 0, temporary) == 0) return 0;
+    int length = std::snprintf(temporary, sizeof(temporary), "%s.tmp", fileName);
+    if (length < 0 || length >= int(sizeof(temporary))) return 0;
     HANDLE file =
         CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, headers.bytes, 14) &&
-                   WriteAll(file, headers.bytes + 14, 40) && WriteAll(file, rows, imageBytes);
-    if (file != INVALID_HANDLE_VALUE) written = CloseHandle(file) && written;
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    bool written =
+        WriteAll(file, headers.bytes, 14) && WriteAll(file, headers.bytes + 14, 40) && WriteAll(file, rows, imageBytes);
+    written = CloseHandle(file) && written;
     if (written && MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return 1;
     DeleteFileA(temporary);
     return 0;

@@ -56,6 +56,9 @@ struct HeadlessHostState {
     int stopAfterFrames = 0;
     std::vector<HeadlessFrame> frames;
     std::deque<ScriptedEvent> script;  // in order of frame, then of scripting
+    // The keys down now, as the keyboard itself has them: those held from the
+    // start, then as scripted key events press and release them.
+    std::vector<int32_t> keysDown;
     std::vector<Fault> faults;
 };
 
@@ -74,6 +77,15 @@ int RefreshRate() {
 }
 
 int64_t RefreshTicks() { return kHeadlessTicksPerSecond / RefreshRate(); }
+
+// The keys down, given out next, as the SDL host does when the display is
+// taken and when the focus comes back.
+void ReportKeysDown() {
+    const std::vector<int32_t>& down = HeadlessHost.keysDown;
+    for (auto code = down.rbegin(); code != down.rend(); ++code) {
+        HeadlessHost.script.push_front({0, {HostEventType::KeyHeld, *code, 0, 0}});
+    }
+}
 
 }  // namespace
 
@@ -120,6 +132,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
     display.depth = depth;
     ++display.opens;
     HeadlessHost.shown.clear();
+    ReportKeysDown();
     return true;
 }
 
@@ -233,12 +246,28 @@ void HeadlessScript(int frame, HostEvent event) {
     HeadlessHost.script.insert(later, ScriptedEvent{frame, event});
 }
 
+void HeadlessHoldKeys(const std::vector<int32_t>& codes) { HeadlessHost.keysDown = codes; }
+
 bool HostNextEvent(HostEvent* event) {
     if (HeadlessHost.script.empty()) return false;
     const ScriptedEvent& next = HeadlessHost.script.front();
     if (next.frame > static_cast<int>(HeadlessHost.frames.size())) return false;
     *event = next.event;
     HeadlessHost.script.pop_front();
+    std::vector<int32_t>& down = HeadlessHost.keysDown;
+    switch (event->type) {
+        case HostEventType::KeyDown:
+            if (std::find(down.begin(), down.end(), event->code) == down.end()) down.push_back(event->code);
+            break;
+        case HostEventType::KeyUp:
+            std::erase(down, event->code);
+            break;
+        case HostEventType::FocusGained:
+            ReportKeysDown();
+            break;
+        default:
+            break;
+    }
     return true;
 }
 

@@ -75,6 +75,10 @@ int64_t HeadlessRefreshTicks();
 
 // Delivers `event` once `frame` frames have been presented (0: at once).
 void HeadlessScript(int frame, HostEvent event);
+// Keys held down before the program starts. The host reports the keys down
+// (these, and those scripted down and not yet up) as KeyHeld events when the
+// display is taken and after each FocusGained, as the SDL host does.
+void HeadlessHoldKeys(const std::vector<int32_t>& codes);
 
 // ---- faults ---------------------------------------------------------------
 

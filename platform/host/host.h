@@ -88,6 +88,7 @@ enum class HostEventType {
     Close,
     KeyDown,      // code: the keyboard scan code (as DirectInput numbers keys)
     KeyUp,        // likewise
+    KeyHeld,      // likewise: a key found down, pressed before it could be seen
     MouseMove,    // x, y: relative counts
     MouseButton,  // code: button 1-3; x: 1 down, 0 up
     MouseWheel,   // code: wheel counts, 120 a notch
@@ -100,7 +101,11 @@ struct HostEvent {
     int32_t y;
 };
 
-// The next event that has arrived, if any.
+// The next event that has arrived, if any. Keys already down when the
+// display is taken, or when the focus comes back, arrive as KeyHeld then, so
+// that a key held since before counts as DirectInput, which reads the
+// keyboard's state, counts it; the window is sent nothing for them, as
+// Windows sends it nothing. Their releases are KeyUp, as any other.
 bool HostNextEvent(HostEvent* event);
 
 // ---- faults ---------------------------------------------------------------

@@ -11,6 +11,16 @@
 // SDL starts on first use. Where it cannot (no display), the host answers as a
 // machine without one: no desktops, and the display cannot be taken.
 #include <SDL.h>
+#include <SDL_syswm.h>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RAVLIN_HAS_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(RAVLIN_HAS_ADDRESS_SANITIZER)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -25,6 +35,9 @@
 
 #include "platform/host/host.h"
 #include "platform/host/viewport.h"
+
+// Last: Xlib's macros would rename names of the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -70,6 +83,12 @@ struct SdlHostState {
     bool vsyncOn = false;
     // A vertical blank on the host's clock; the others follow 1/refresh apart.
     int64_t blankOrigin = 0;
+
+    // Events made by the host itself, given out before SDL's.
+    std::vector<HostEvent> pending;
+    // X key codes reported down by the host that SDL knows nothing of; their
+    // releases are the host's to report too.
+    std::vector<int> keysHeldUnseen;
 };
 
 SdlHostState SdlHost;
@@ -238,12 +257,57 @@ int KeyCodeOf(SDL_Scancode scancode) {
     return scancode >= 0 && scancode < SDL_NUM_SCANCODES ? kCodeOfScancode[scancode] : 0;
 }
 
+// The scan code of an X key code, where the X server numbers keys as the
+// Linux kernel does, plus 8 (Xorg's evdev and libinput drivers, Xvfb,
+// Xwayland). The kernel's numbers of the main keys are their scan codes; the
+// extended keys follow.
+int KeyCodeOfX(int xKeycode) {
+    struct Extended {
+        int kernel;
+        uint8_t code;
+    };
+    static constexpr Extended kExtended[] = {
+        {96, 0x9C},  {97, 0x9D},  {98, 0xB5},  {99, 0xB7},  {100, 0xB8}, {102, 0xC7}, {103, 0xC8},
+        {104, 0xC9}, {105, 0xCB}, {106, 0xCD}, {107, 0xCF}, {108, 0xD0}, {109, 0xD1}, {110, 0xD2},
+        {111, 0xD3}, {119, 0xC5}, {125, 0xDB}, {126, 0xDC}, {127, 0xDD},
+    };
+    const int kernel = xKeycode - 8;
+    if ((kernel >= 1 && kernel <= 83) || (kernel >= 86 && kernel <= 88)) return kernel;
+    for (const Extended& key : kExtended) {
+        if (key.kernel == kernel) return key.code;
+    }
+    return 0;
+}
+
 // ---- start-up -------------------------------------------------------------
 
-// Where no display is reachable, SDL falls back to video drivers that draw
-// nowhere; the host then has no display either.
+// SDL's video drivers that draw nowhere: where only they start, the host has
+// no display. "evdev" is the dummy driver with the console's input devices.
 bool DrawsNowhere(const char* driver) {
-    return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+    if (!driver) return true;
+    for (const char* nowhere : {"offscreen", "dummy", "evdev"}) {
+        if (std::strcmp(driver, nowhere) == 0) return true;
+    }
+    return false;
+}
+
+// The first of SDL's video drivers, in its order, that reaches a display.
+// Those that draw nowhere are not tried, nor is Wayland without
+// XDG_RUNTIME_DIR: its display cannot be found then, and its library would
+// say so on standard error. A driver named by SDL_VIDEODRIVER is the only one
+// SDL tries, whatever is asked here.
+bool StartVideo() {
+    const char* runtimeDirectory = std::getenv("XDG_RUNTIME_DIR");
+    const bool waylandReachable = runtimeDirectory && *runtimeDirectory;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable)) continue;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (!DrawsNowhere(SDL_GetCurrentVideoDriver())) return true;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    return false;
 }
 
 bool SdlReady() {
@@ -257,8 +321,7 @@ bool SdlReady() {
     // The mouse counts as it moves, whatever the scale of a mode smaller than
     // the desktop.
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
-    if (DrawsNowhere(SDL_GetCurrentVideoDriver())) {
+    if (SDL_Init(SDL_INIT_EVENTS) != 0 || !StartVideo()) {
         SDL_Quit();
         return false;
     }
@@ -279,6 +342,23 @@ HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
 
 // ---- clock and process ----------------------------------------------------
 
+#if defined(__SANITIZE_ADDRESS__) || defined(RAVLIN_HAS_ADDRESS_SANITIZER)
+// The one leak outside this program's code: the D-Bus library that SDL starts
+// keeps a block it never frees.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+#endif
+
+namespace {
+
+// Ends the process with LeakSanitizer's report where memory was lost.
+void CheckForLeaks() {
+#if defined(__SANITIZE_ADDRESS__) || defined(RAVLIN_HAS_ADDRESS_SANITIZER)
+    __lsan_do_leak_check();
+#endif
+}
+
+}  // namespace
+
 int64_t HostTicks() { return std::chrono::duration_cast<Ticks>(SteadyClock::now() - SdlHost.start).count(); }
 
 int64_t HostTicksPerSecond() { return kTicksPerSecond; }
@@ -286,10 +366,13 @@ int64_t HostTicksPerSecond() { return kTicksPerSecond; }
 void HostSleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 // Like ExitProcess, this runs no static destructors or exit handlers: the
-// software layer's records stay as they are to the end.
+// software layer's records stay as they are to the end. Nor does it run the
+// leak check of a build with AddressSanitizer, which is therefore run here,
+// before SDL lets go of libraries whose memory would then look lost.
 void HostExit(uint32_t code) {
-    if (SdlHost.sdlReady) SDL_Quit();
     std::fflush(nullptr);
+    CheckForLeaks();
+    if (SdlHost.sdlReady) SDL_Quit();
     std::_Exit(static_cast<int>(code));
 }
 
@@ -447,6 +530,62 @@ bool SetMode(int width, int height) {
     return true;
 }
 
+// The X display SDL draws on, or null under another video driver.
+Display* XDisplayOfWindow() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        return nullptr;
+    }
+    return info.info.x11.display;
+}
+
+bool XKeyDown(const char (&keys)[32], int keycode) { return (keys[keycode / 8] >> (keycode % 8)) & 1; }
+
+// Keys already down when the display is taken or the focus comes back are
+// down for the program too, as DirectInput reads the keyboard's state, not
+// its events. X tells a window of such keys only when asked, and SDL passes
+// on the modifiers alone; it would also drop their releases.
+void ReportKeysHeld() {
+    Display* display = XDisplayOfWindow();
+    if (!display) return;
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    for (int keycode = 8; keycode < 256; ++keycode) {
+        const int code = KeyCodeOfX(keycode);
+        if (code == 0 || !XKeyDown(keys, keycode)) continue;
+        SdlHost.pending.push_back({HostEventType::KeyHeld, code, 0, 0});
+        std::vector<int>& unseen = SdlHost.keysHeldUnseen;
+        if (std::find(unseen.begin(), unseen.end(), keycode) == unseen.end()) unseen.push_back(keycode);
+    }
+}
+
+// The releases of the keys reported held, while SDL knows nothing of them.
+void ReportReleasesOfKeysHeld() {
+    std::vector<int>& unseen = SdlHost.keysHeldUnseen;
+    Display* display = unseen.empty() ? nullptr : XDisplayOfWindow();
+    if (!display) return;
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    std::erase_if(unseen, [&keys](int keycode) {
+        if (XKeyDown(keys, keycode)) return false;
+        SdlHost.pending.push_back({HostEventType::KeyUp, KeyCodeOfX(keycode), 0, 0});
+        return true;
+    });
+}
+
+// An event of SDL's for a key reported held: SDL knows of the key from now on.
+void ForgetKeyHeld(int code) {
+    std::erase_if(SdlHost.keysHeldUnseen, [code](int keycode) { return KeyCodeOfX(keycode) == code; });
+}
+
+bool TakePending(HostEvent* event) {
+    if (SdlHost.pending.empty()) return false;
+    *event = SdlHost.pending.front();
+    SdlHost.pending.erase(SdlHost.pending.begin());
+    return true;
+}
+
 // The mouse reports relative counts only while the display is ours.
 void FollowFocus(bool focused) {
     SdlHost.focused = focused;
@@ -459,9 +598,12 @@ bool HostDisplayOpen(int width, int height, int depth) {
     // Frames arrive as 32-bit pixels whatever the depth; the texture takes them as they are.
     (void)depth;
     if (width <= 0 || height <= 0 || !SdlReady()) return false;
-    if (!SdlHost.window && !MakeWindow()) {
-        HostDisplayClose();
-        return false;
+    if (!SdlHost.window) {
+        if (!MakeWindow()) {
+            HostDisplayClose();
+            return false;
+        }
+        ReportKeysHeld();
     }
     bool sameMode = width == SdlHost.width && height == SdlHost.height;
     if (!sameMode && !SetMode(width, height)) {
@@ -486,6 +628,7 @@ void HostDisplayClose() {
     SdlHost.width = 0;
     SdlHost.height = 0;
     SdlHost.focused = false;
+    SdlHost.keysHeldUnseen.clear();
 }
 
 namespace {
@@ -666,6 +809,7 @@ bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             FollowFocus(true);
             *event = {HostEventType::FocusGained, 0, 0, 0};
+            ReportKeysHeld();
             return true;
         case SDL_WINDOWEVENT_CLOSE:
             *event = {HostEventType::Close, 0, 0, 0};
@@ -686,6 +830,7 @@ bool KeyEvent(const SDL_KeyboardEvent& key, HostEvent* event) {
     int code = KeyCodeOf(key.keysym.scancode);
     // A held key's repeats are not new presses.
     if (code == 0 || key.repeat) return false;
+    ForgetKeyHeld(code);
     *event = {key.type == SDL_KEYDOWN ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0};
     return true;
 }
@@ -734,13 +879,17 @@ bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
 
 }  // namespace
 
+// The host's own events come first: the keys held when the focus came come
+// after the focus, and the releases of such keys once SDL has nothing more.
 bool HostNextEvent(HostEvent* event) {
     if (!SdlReady()) return false;
+    if (TakePending(event)) return true;
     SDL_Event sdl;
     while (SDL_PollEvent(&sdl)) {
         if (HostEventFrom(sdl, event)) return true;
     }
-    return false;
+    ReportReleasesOfKeysHeld();
+    return TakePending(event);
 }
 
 // ---- faults ---------------------------------------------------------------

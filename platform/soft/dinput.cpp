@@ -546,6 +546,7 @@ HRESULT SoftInputDevice::GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA 
 void SoftInputEvent(const HostEvent& event) {
     switch (event.type) {
         case HostEventType::KeyDown:
+        case HostEventType::KeyHeld:
             KeyChanged(event.code, true);
             break;
         case HostEventType::KeyUp:

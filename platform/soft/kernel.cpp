@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -45,7 +47,16 @@ struct KernelLibraryState {
     char processModule = 0;
     // The one thread's priority; its address is the thread's handle.
     int threadPriority = 0;
+    // While a file is being written or renamed, the signals that end the
+    // process are noted instead, and raised again once that is over: a
+    // file is never left half written by them.
+    int signalHolds = 0;
+    struct sigaction signalActions[3] = {};
 };
+
+constexpr int kHeldSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+// Set by the handler, from any thread; read once the hold ends.
+volatile sig_atomic_t SignalsArrived[3] = {};
 
 // Heaps and files live until the process ends, so the record is never
 // destroyed: what is still allocated at exit stays reachable from it.
@@ -88,6 +99,34 @@ int ModuleNamed(const char* name) {
         if (SoftSameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
     }
     return -1;
+}
+
+void NoteSignal(int signal) {
+    for (int i = 0; i < 3; ++i) {
+        if (kHeldSignals[i] == signal) SignalsArrived[i] = 1;
+    }
+}
+
+// The handler takes the signals in whichever thread they reach; one that the
+// process ignores stays ignored.
+void HoldSignals() {
+    if (Kernel.signalHolds++ > 0) return;
+    struct sigaction noting = {};
+    noting.sa_handler = NoteSignal;
+    sigfillset(&noting.sa_mask);
+    for (int i = 0; i < 3; ++i) {
+        SignalsArrived[i] = 0;
+        sigaction(kHeldSignals[i], nullptr, &Kernel.signalActions[i]);
+        if (Kernel.signalActions[i].sa_handler != SIG_IGN) sigaction(kHeldSignals[i], &noting, nullptr);
+    }
+}
+
+void ReleaseSignals() {
+    if (--Kernel.signalHolds > 0) return;
+    for (int i = 0; i < 3; ++i) sigaction(kHeldSignals[i], &Kernel.signalActions[i], nullptr);
+    for (int i = 0; i < 3; ++i) {
+        if (SignalsArrived[i]) raise(kHeldSignals[i]);
+    }
 }
 
 SoftFile* FileFromHandle(HANDLE handle) {
@@ -289,8 +328,13 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
     if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_ALWAYS) {
         return INVALID_HANDLE_VALUE;
     }
+    // Held from before the file is emptied until it is closed.
+    HoldSignals();
     int fd = open(lpFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return INVALID_HANDLE_VALUE;
+    if (fd < 0) {
+        ReleaseSignals();
+        return INVALID_HANDLE_VALUE;
+    }
     auto* file = new SoftFile{fd};
     Kernel.files.push_back(file);
     return file;
@@ -318,37 +362,16 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     return TRUE;
 }
 
-UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
-    int64_t failed;
-    if (SoftFault("GetTempFileNameA", &failed)) return static_cast<UINT>(failed);
-    if (!lpPathName || !lpPrefixString || !lpTempFileName || uUnique != 0) return 0;
-    // As on Windows: up to three characters of the prefix, four hexadecimal
-    // digits, and the first name of that form that no file has yet.
-    std::string prefix(lpPrefixString, strnlen(lpPrefixString, 3));
-    for (UINT attempt = 0; attempt < 0x10000; ++attempt) {
-        UINT number = (static_cast<UINT>(getpid()) + attempt) & 0xFFFF;
-        if (number == 0) continue;
-        char name[MAX_PATH];
-        int length = std::snprintf(name, sizeof(name), "%s/%s%04X.tmp", lpPathName, prefix.c_str(), number);
-        if (length < 0 || length >= MAX_PATH) return 0;
-        int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
-            std::memcpy(lpTempFileName, name, size_t(length) + 1);
-            return number;
-        }
-        if (errno != EEXIST) return 0;
-    }
-    return 0;
-}
-
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
     int64_t failed;
     if (SoftFault("MoveFileExA", &failed)) return static_cast<BOOL>(failed);
     if (!lpExistingFileName || !lpNewFileName) return FALSE;
     // Without MOVEFILE_REPLACE_EXISTING an existing target is kept.
     if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) return FALSE;
-    return std::rename(lpExistingFileName, lpNewFileName) == 0;
+    HoldSignals();
+    bool renamed = std::rename(lpExistingFileName, lpNewFileName) == 0;
+    ReleaseSignals();
+    return renamed;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
@@ -363,6 +386,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     Kernel.files.erase(std::find(Kernel.files.begin(), Kernel.files.end(), file));
     int closed = close(file->fd);
     delete file;
+    ReleaseSignals();
     int64_t failed;
     if (SoftFault("CloseHandle", &failed)) return static_cast<BOOL>(failed);
     return closed == 0;

@@ -336,7 +336,8 @@ void HostEventArrived(const HostEvent& event) {
         case HostEventType::KeyUp:
             KeyEvent(event.code, false);
             break;
-        // The mouse makes no window messages.
+        // Neither a key that was down already nor the mouse makes window messages.
+        case HostEventType::KeyHeld:
         case HostEventType::MouseMove:
         case HostEventType::MouseButton:
         case HostEventType::MouseWheel:

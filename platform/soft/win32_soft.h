@@ -145,9 +145,6 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 #define MAX_PATH 260
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 
-// Makes a new empty file "PATH/PREFIXnnnn.tmp" with a name no file had, and
-// gives its name; 0 on failure.
-UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -140,4 +141,87 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
     EXPECT_EQ(runs[0].frames, runs[1].frames);
     EXPECT_FALSE(runs[0].screenshot.empty());
     EXPECT_TRUE(runs[0].screenshot == runs[1].screenshot);
+}
+
+namespace {
+
+constexpr int32_t kF2 = 0x3C;
+constexpr int32_t kSpace = 0x39;
+
+void Release(int frame, int32_t key) {
+    HeadlessScript(frame - 1, {HostEventType::KeyDown, key, 0, 0});
+    HeadlessScript(frame, {HostEventType::KeyUp, key, 0, 0});
+}
+
+}  // namespace
+
+// How the program ends, and what it writes on the way: each case scripts a
+// run, which must end with code 0 after the shrink, leaving ravlin.bmp or
+// nothing. A second F2 during the shrink writes the picture of that moment.
+TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
+    struct Case {
+        const char* name;
+        std::function<void()> script;
+        bool writes;
+    } cases[] = {
+        {"another key writes nothing", [] { Release(3, kSpace); }, false},
+        {"F2 writes", [] { Release(3, kF2); }, true},
+        {"F2 again during the shrink writes again", [] { Release(3, kF2), Release(20, kF2); }, true},
+        {"a key held since before the start counts when released",
+         [] {
+             HeadlessHoldKeys({kSpace});
+             HeadlessScript(3, {HostEventType::KeyUp, kSpace, 0, 0});
+         },
+         false},
+        {"F2 held since before the start writes when released",
+         [] {
+             HeadlessHoldKeys({kF2});
+             HeadlessScript(3, {HostEventType::KeyUp, kF2, 0, 0});
+         },
+         true},
+        {"a key held through a focus loss counts when released",
+         [] {
+             HeadlessScript(2, {HostEventType::KeyDown, kSpace, 0, 0});
+             HeadlessScript(2, {HostEventType::FocusLost, 0, 0, 0});
+             HeadlessScript(2, {HostEventType::FocusGained, 0, 0, 0});
+             HeadlessScript(5, {HostEventType::KeyUp, kSpace, 0, 0});
+         },
+         false},
+        // The screen's flip chain is the first surface made, the grab's the second.
+        {"a failed grab still ends",
+         [] {
+             Release(3, kF2);
+             HeadlessFailOn("IDirectDraw7::CreateSurface", 2, DDERR_OUTOFMEMORY);
+         },
+         false},
+        {"a failed save still ends",
+         [] {
+             Release(3, kF2);
+             HeadlessFailOn("WriteFile", 1, FALSE, -1);
+         },
+         false},
+    };
+    std::vector<std::vector<uint8_t>> files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Restart([] {});
+        FreshDirectory directory;
+        ASSERT_FALSE(directory.path.empty());
+        c.script();
+        HeadlessStopAfterFrames(200);
+        uint32_t code = 99;
+        try {
+            ProgramMain();
+        } catch (const HeadlessExit& exit) {
+            code = exit.code;
+        } catch (const HeadlessStopped&) {
+        }
+        HeadlessHoldKeys({});
+        EXPECT_EQ(code, 0u);
+        EXPECT_LE(HeadlessFrames().size(), size_t(20 + 39 + 1));
+        std::vector<fs::path> written(fs::directory_iterator("."), fs::directory_iterator());
+        EXPECT_EQ(written, c.writes ? std::vector<fs::path>{"./ravlin.bmp"} : std::vector<fs::path>{});
+        files.push_back(Contents("ravlin.bmp"));
+    }
+    EXPECT_FALSE(files[1] == files[2]);
 }

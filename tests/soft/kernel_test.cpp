@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -310,6 +311,40 @@ TEST_F(KernelFileTest, WriteFaultGivesItsResultAndWritesNothing) {
     EXPECT_EQ(written, 4u);
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(Contents(), "kept");
+}
+
+namespace {
+
+std::vector<int> SignalsSeen;
+
+void SeeSignal(int signal) { SignalsSeen.push_back(signal); }
+
+}  // namespace
+
+// A signal that would end the process while a file is open, or in a rename,
+// arrives once the file is closed (or renamed), so that no file is cut short;
+// the process's own handlers are back in place after.
+TEST_F(KernelFileTest, SignalsWaitUntilTheFileIsClosed) {
+    struct sigaction seeing = {}, before[2] = {};
+    seeing.sa_handler = SeeSignal;
+    sigaction(SIGTERM, &seeing, &before[0]);
+    sigaction(SIGHUP, &seeing, &before[1]);
+    SignalsSeen.clear();
+
+    HANDLE file = Create();
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    raise(SIGTERM);
+    raise(SIGHUP);
+    EXPECT_TRUE(SignalsSeen.empty());
+    EXPECT_TRUE(WriteFile(file, "whole", 5, nullptr, nullptr));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(SignalsSeen, (std::vector<int>{SIGTERM, SIGHUP}));
+    EXPECT_EQ(Contents(), "whole");
+    raise(SIGTERM);
+    EXPECT_EQ(SignalsSeen.size(), 3u);
+
+    sigaction(SIGTERM, &before[0], nullptr);
+    sigaction(SIGHUP, &before[1], nullptr);
 }
 
 // ---- clock and fault counting ---------------------------------------------
