@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/program.h"
+#include "core/runtime.h"
+#include "input/input.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 #include "support/display.h"
@@ -224,4 +226,17 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
         files.push_back(Contents("ravlin.bmp"));
     }
     EXPECT_FALSE(files[1] == files[2]);
+}
+
+// The exit test asks for any key even when F2 fired: the frame's other
+// releases are taken with it, not left for the next frame.
+TEST_F(DisplayTest, TheExitTestTakesEveryReleaseOfItsFrameWhenF2Fires) {
+    FreshDirectory directory;
+    ASSERT_FALSE(directory.path.empty());
+    Release(3, kF2);
+    Release(3, kSpace);
+    HeadlessStopAfterFrames(4);
+    EXPECT_THROW(ProgramMain(), HeadlessStopped);
+    EXPECT_EQ(Runtime.program.quitting, 1);
+    EXPECT_EQ(KeyReleased(kAnyKey), 0);
 }
