@@ -110,6 +110,41 @@ TEST_F(DisplayTest, FocusLossStopsFlipsAndTheFirstFlipBackRecovers) {
     EXPECT_EQ(HeadlessFrames().size(), 2u);
 }
 
+// A recovery step refused after the focus comes back stops nothing: the
+// program flips on, and a later flip shows its frame. Surfaces left lost (the
+// restore refused) meet the next flip, which recovers again.
+TEST_F(DisplayTest, ARefusedRecoveryStepIsMadeGoodByALaterFlip) {
+    struct {
+        const char* operation;
+        int flipsUntilShown;
+    } cases[] = {{"IDirectDraw7::SetCooperativeLevel", 1},
+                 {"IDirectDraw7::SetDisplayMode", 1},
+                 {"IDirectDraw7::RestoreAllSurfaces", 2}};
+    HeadlessKeepPixels(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.operation);
+        ASSERT_EQ(Open(), 1);
+        HeadlessScript(int(HeadlessFrames().size()), {HostEventType::FocusLost, 0, 0, 0});
+        ScreenFlip();
+        ASSERT_EQ(ScreenState.active, 0);
+        HeadlessScript(int(HeadlessFrames().size()), {HostEventType::FocusGained, 0, 0, 0});
+        HeadlessFailOn(c.operation, 1, DDERR_GENERIC);
+        size_t shown = HeadlessFrames().size();
+        ScreenFlip();  // meets the lost surfaces
+        EXPECT_EQ(HeadlessFaultsPending(), 0);
+        EXPECT_EQ(ScreenState.active, 1);
+        int flips = 0;
+        while (HeadlessFrames().size() == shown && flips < 3) {
+            ScreenClear(0x336699);
+            ScreenFlip();
+            ++flips;
+        }
+        EXPECT_EQ(flips, c.flipsUntilShown);
+        ASSERT_EQ(HeadlessFrames().size(), shown + 1);
+        EXPECT_EQ(HeadlessFrames().back().pixels[0], 0x00996633u);
+    }
+}
+
 TEST_F(DisplayTest, TheHookRunsOncePerAbsence) {
     ASSERT_EQ(Open(), 1);
     hookRuns = 0;

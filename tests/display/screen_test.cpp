@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/object_table.h"
+#include "core/runtime.h"
+#include "input/input.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 #include "sprite/store.h"
@@ -76,11 +78,73 @@ TEST_F(DisplayTest, WithoutDirectDrawSetUpFailsButCountsTheUse) {
     }
 }
 
+// Set-up stopped at the window or at the keyboard gives no table and is not
+// marked set up. It has taken no use of the display, so the shut-down at the
+// end releases nothing. The sprite table it made first stays, its one table
+// (the main heap holds that and, once it was built, the keyboard's format),
+// and a later open fails leaving nothing behind.
+TEST_F(DisplayTest, SetUpStoppedAtTheWindowOrTheKeyboardTakesNoDisplay) {
+    struct {
+        const char* operation;
+        int64_t result;
+        int32_t inputUses;  // the keyboard's set-up takes one, whatever its outcome
+        size_t blocks;
+    } cases[] = {
+        {"RegisterClassExA", 0, 0, 2},
+        {"CreateWindowExA", 0, 0, 2},
+        {"LoadLibraryA DINPUT.DLL", 0, 1, 2},
+        {"IDirectInput7::CreateDeviceEx", DIERR_OUTOFMEMORY, 1, 3},
+        {"IDirectInputDevice7::SetDataFormat", DIERR_INVALIDPARAM, 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.operation);
+        ForgetTheRuntime();
+        Runtime.mainHeap = HeapCreate(0, 4096, 0);
+        HeadlessFailOn(c.operation, 1, c.result);
+        EXPECT_EQ(ScreenSetUp(), nullptr);
+        EXPECT_EQ(HeadlessFaultsPending(), 0);
+        ObjectTable* sprites = ScreenState.spriteTable;
+        EXPECT_NE(sprites, nullptr);
+        EXPECT_EQ(SoftHeapBlockCount(Runtime.mainHeap), c.blocks);
+        EXPECT_EQ(ScreenState.setUp, 0);
+        EXPECT_EQ(ScreenState.displayUseCount, 0);
+        EXPECT_EQ(SoftModuleLoadCount("DDRAW.DLL"), 0);
+        EXPECT_EQ(InputSystem.useCount, c.inputUses);
+
+        EXPECT_EQ(Open(), 0);
+        ExpectNothingLeft();
+        ScreenShutDown();
+        EXPECT_EQ(ScreenState.displayUseCount, 0);
+        EXPECT_EQ(ScreenState.spriteTable, sprites);
+    }
+}
+
 TEST_F(DisplayTest, FailedClearOrFormatReadStillOpens) {
     HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC, 2);
     HeadlessFailOn("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
     EXPECT_EQ(Open(), 1);
     EXPECT_EQ(ScreenState.pixelFormat, 0);  // the format stays as it was
+}
+
+// The 1 ms timer period is held from each open that succeeds to its close: a
+// failed open begins none, and a second open ends the first one's period
+// before it begins its own.
+TEST_F(DisplayTest, EachOpenHoldsOneTimerPeriodUntilItsClose) {
+    int periods = SoftTimerPeriodsBegun();
+    HeadlessFailOn("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE);
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods + 1);
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods + 1);
+    ScreenClose();
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
+    // An open that fails over an open screen has ended that screen's period.
+    ASSERT_EQ(Open(), 1);
+    HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
 }
 
 TEST_F(DisplayTest, ShutDownReleasesTheDisplayOnlyWhenSetUp) {

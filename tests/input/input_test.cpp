@@ -40,6 +40,8 @@ protected:
     }
 };
 
+using InputSetUpTest = RuntimeTest;
+
 }  // namespace
 
 TEST_F(InputTest, StartUpTakesThreeUsesAndTheEndGivesTwoBack) {
@@ -71,6 +73,64 @@ TEST_F(InputTest, WithoutDirectInputTheUseIsCountedAndNothingIsLoaded) {
     EXPECT_EQ(SoftModuleLoadCount("DINPUT.DLL"), 0);
     InputSystemRelease();
     EXPECT_EQ(InputSystem.useCount, 0);
+}
+
+// Whichever step of a set-up is refused, it gives 0 and leaves no device to
+// read, and its use is counted all the same. The keyboard's next set-up (the
+// start sets it up twice) tries again from the loading on and keeps one
+// device; the mouse is set up once. Each shut-down gives back what its set-up
+// made, and the last use given back takes the object and its library.
+TEST_F(InputSetUpTest, ARefusedSetUpKeepsNoDeviceAndGivesEverythingBack) {
+    struct {
+        const char* operation;
+        int64_t result;
+        bool objectMade;
+        bool keyboardOnly;
+    } steps[] = {
+        {"LoadLibraryA DINPUT.DLL", 0, false, false},
+        {"GetProcAddress DirectInputCreateEx", 0, false, false},
+        {"DirectInputCreateEx", DIERR_OUTOFMEMORY, false, false},
+        {"IDirectInput7::CreateDeviceEx", DIERR_OUTOFMEMORY, true, false},
+        {"HeapAlloc", 0, true, true},  // the keyboard format's object array
+        {"IDirectInputDevice7::SetDataFormat", DIERR_INVALIDPARAM, true, false},
+    };
+    struct {
+        bool keyboard;
+        int32_t (*setUp)();
+        int32_t (*poll)();
+        void (*shutDown)();
+        const int32_t* state;
+    } devices[] = {{true, KeyboardSetUp, KeyboardPoll, KeyboardShutDown, &KeyboardState.deviceState},
+                   {false, MouseSetUp, MousePoll, MouseShutDown, &MouseState.deviceState}};
+    for (const auto& device : devices) {
+        for (const auto& step : steps) {
+            if (step.keyboardOnly && !device.keyboard) continue;
+            SCOPED_TRACE(testing::Message() << (device.keyboard ? "keyboard, " : "mouse, ") << step.operation);
+            ForgetTheRuntime();
+            Runtime.mainHeap = HeapCreate(0, 4096, 0);
+            int objects = SoftDirectInputObjectCount();
+            int made = SoftDirectInputDeviceCount();
+            HeadlessFailOn(step.operation, 1, step.result);
+            EXPECT_EQ(device.setUp(), 0);
+            EXPECT_EQ(HeadlessFaultsPending(), 0);
+            EXPECT_EQ(*device.state, kInputNoDevice);
+            EXPECT_EQ(device.poll(), 0);
+            EXPECT_EQ(InputSystem.useCount, 1);
+            EXPECT_EQ(InputSystem.object != nullptr, step.objectMade);
+            EXPECT_EQ(SoftModuleLoadCount("DINPUT.DLL"), step.objectMade ? 1 : 0);
+            if (device.keyboard) {
+                EXPECT_EQ(KeyboardSetUp(), 1);
+                EXPECT_EQ(KeyboardState.deviceState, kInputPrepared);
+                EXPECT_EQ(SoftDirectInputDeviceCount(), made + 1);
+                InputSystemRelease();  // the first set-up's use
+            }
+            device.shutDown();
+            EXPECT_EQ(InputSystem.useCount, 0);
+            EXPECT_EQ(SoftDirectInputDeviceCount(), made);
+            EXPECT_EQ(SoftDirectInputObjectCount(), objects);
+            EXPECT_EQ(SoftModuleLoadCount("DINPUT.DLL"), 0);
+        }
+    }
 }
 
 TEST_F(InputTest, AHeldKeyIsReportedOnceOnItsRelease) {

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "core/runtime.h"
 #include "display/screen.h"
 #include "platform/host/headless.h"
+#include "platform/soft/soft.h"
 #include "sprite/store.h"
 #include "support/display.h"
 
@@ -271,9 +273,10 @@ TEST_F(GrabTest, SaveRefusesWithoutANameOrAPicture) {
     EXPECT_TRUE(Entries(directory).empty());
 }
 
-// Whatever step fails, the earlier file stays as it was and nothing else is
-// left in its directory. A write that reports success with fewer bytes than
-// asked counts as failed.
+// Whatever step fails, the earlier file stays as it was, nothing else is
+// left in its directory and the rows' block is given back (or was never
+// had). A write that reports success with fewer bytes than asked counts as
+// failed.
 TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
     struct {
         const char* operation;
@@ -282,15 +285,18 @@ TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
     } faults[] = {
         {"CreateFileA", 1, -1},     {"WriteFile", 1, FALSE},
         {"WriteFile", 2, FALSE},    {"WriteFile", 3, FALSE},   {"WriteFile", 3, TRUE},
-        {"CloseHandle", 1, FALSE},  {"MoveFileExA", 1, FALSE}, {"IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST}};
+        {"CloseHandle", 1, FALSE},  {"MoveFileExA", 1, FALSE}, {"IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST},
+        {"HeapAlloc", 1, 0}};
     Put(file, "the earlier picture");
     for (const auto& fault : faults) {
         SCOPED_TRACE(testing::Message() << fault.operation << " " << fault.nth << " " << fault.result);
         Paint(ScreenState.backBuffer, Pattern, 640);
         ASSERT_NE(SpriteGrab(0, 0, 0, 7, 3), 0);
+        size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
         HeadlessFailOn(fault.operation, fault.nth, fault.result);
         EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
         EXPECT_EQ(HeadlessFaultsPending(), 0);
+        EXPECT_EQ(SoftHeapBlockCount(Runtime.mainHeap), blocks);
         std::vector<uint8_t> kept = Contents(file);
         EXPECT_EQ(std::string(kept.begin(), kept.end()), "the earlier picture");
         EXPECT_EQ(Entries(directory), std::vector<std::string>{"ravlin.bmp"});

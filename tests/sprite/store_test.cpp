@@ -116,6 +116,34 @@ TEST_F(StoreTest, FailedRestoreLockKeepsTheBackupForTheNextRestore) {
     EXPECT_EQ(Pixels(sprite), picture);
 }
 
+// A backup refused at any step is no backup: its copy surface and any block
+// are given back, and the restore that follows brings the surface back with
+// the lost picture rather than stale or foreign bytes.
+TEST_F(StoreTest, RefusedBackupKeepsNothingAndTheRestoreLeavesTheLostPicture) {
+    struct {
+        const char* operation;
+        int64_t result;
+    } faults[] = {{"IDirectDraw7::CreateSurface", DDERR_OUTOFMEMORY},
+                  {"IDirectDrawSurface7::Blt", DDERR_GENERIC},
+                  {"IDirectDrawSurface7::Lock", DDERR_SURFACEBUSY},
+                  {"HeapAlloc", 0}};
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.operation);
+        SpriteRecord* sprite = Make(0, 20, 10);
+        Pixels(sprite, true);
+        int surfaces = SurfaceCount();
+        size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
+        HeadlessFailOn(fault.operation, 1, fault.result);
+        Focus(HostEventType::FocusLost);
+        EXPECT_EQ(HeadlessFaultsPending(), 0);
+        EXPECT_EQ(sprite->backup, nullptr);
+        EXPECT_EQ(SurfaceCount(), surfaces);
+        EXPECT_EQ(SoftHeapBlockCount(Runtime.mainHeap), blocks);
+        Focus(HostEventType::FocusGained);
+        EXPECT_EQ(Pixels(sprite), std::vector<uint32_t>(200, kSoftLostSurfacePixel));
+    }
+}
+
 // Restoring the display restores every surface; a sprite lost by itself, here
 // through a mode change, is restored before its pixels go back.
 TEST_F(StoreTest, RestoreBringsBackALostSurfaceBeforeCopying) {
