@@ -6,6 +6,8 @@
 
 #include "core/guids.h"
 #include "core/routines.h"
+#include "draw/context.h"
+#include "draw/screen_target.h"
 #include "input/input.h"
 #include "sprite/store.h"
 
@@ -125,18 +127,26 @@ int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* tit
     ScreenState.active = 1;
     ScreenState.presentRoutine = ScreenPresent;
     timeBeginPeriod(1);
+    ScreenState.timerPeriodHeld = 1;
     return 1;
 }
 
 void ScreenClose() {
     if (ScreenState.screenWidth == 0) return;
-    timeEndPeriod(1);
+    if (ScreenState.timerPeriodHeld) timeEndPeriod(1);
+    ScreenState.timerPeriodHeld = 0;
     ScreenRelease();
     ScreenState.screenWidth = 0;
     ScreenState.screenHeight = 0;
 }
 
+// Drawing on the back buffer, and any access to it still held, end with it:
+// a device context or a lock of a buffer that is gone would keep the next
+// screen's target from being given out, and a drawing context still bound to
+// it would give that target's device context back when it next begins.
 void ScreenRelease() {
+    if (DrawState.dc && DrawState.target.release == ScreenDcRelease) DrawEnd();
+    ScreenDcRelease();
     FreeEverySprite();
     if (ScreenState.displayObject) ScreenState.displayObject->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
     if (ScreenState.backBuffer) ScreenState.backBuffer->Release();
@@ -194,18 +204,21 @@ void PixelFormatDetect() {
         FormatCode(ScreenState.depth, locked.ddpfPixelFormat.dwRBitMask, locked.ddpfPixelFormat.dwGBitMask);
 }
 
+// Components are 0 to 255; others are packed all the same, in 64 bits so
+// that no product overflows, and cut to the pixel's 32.
 uint32_t PixelFromColor(int32_t red, int32_t green, int32_t blue) {
+    const int64_t r = red, g = green, b = blue;
     int32_t code = ScreenState.pixelFormat;
     switch (ScreenState.depth) {
         case 15:
-            return uint32_t(blue / 8 + (green / 8) * 32 + (red / 8) * 1024);
+            return uint32_t(b / 8 + (g / 8) * 32 + (r / 8) * 1024);
         case 16:
             // 5-6-5, whatever the mode's own layout.
-            return uint32_t(blue / 8 + (green / 4) * 32 + (red / 8) * 2048);
+            return uint32_t(b / 8 + (g / 4) * 32 + (r / 8) * 2048);
         case 24:
         case 32:
-            if (code == 4 || code == 6) return uint32_t(red + green * 256 + blue * 65536);
-            return uint32_t(blue + green * 256 + red * 65536);
+            if (code == 4 || code == 6) return uint32_t(r + g * 256 + b * 65536);
+            return uint32_t(b + g * 256 + r * 65536);
         default:
             return 0;
     }

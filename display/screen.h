@@ -44,6 +44,9 @@ struct ScreenRecord {
     // buffer's device context, held.
     intptr_t backBufferAccess;
     DDCOLORKEY spriteColourKey;
+    // 1 while the 1 ms timer period that an open begins is held, so that a
+    // close after a failed open ends none.
+    int32_t timerPeriodHeld;
 };
 
 extern ScreenRecord ScreenState;

@@ -84,6 +84,12 @@ int32_t MouseSetUp() {
     IDirectInput7A* input = InputSystemAcquire();
     MouseState.setUpCalled = 1;
     if (!input) return 0;
+    // A device left by an earlier set-up is not kept twice.
+    if (MouseState.device) {
+        MouseState.device->Release();
+        MouseState.device = nullptr;
+        MouseState.deviceState = kInputNoDevice;
+    }
     if (input->CreateDeviceEx(kGuidSysMouse, kIidDirectInputDevice7A, reinterpret_cast<LPVOID*>(&MouseState.device),
                               nullptr) != DI_OK ||
         !MouseState.device) {

@@ -6,6 +6,8 @@
 
 #include "core/object_table.h"
 #include "core/runtime.h"
+#include "draw/context.h"
+#include "draw/screen_target.h"
 #include "input/input.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
@@ -46,6 +48,27 @@ TEST_F(DisplayTest, SecondOpenClosesTheFirstAndFreesItsSprites) {
     EXPECT_EQ(SurfaceCount(), surfaces - 1);
     EXPECT_EQ(HeadlessDisplay().width, 800);
     EXPECT_EQ(CursorCount(), -1);  // hidden once, not twice
+}
+
+// A screen closed while drawing on it had not ended (with the back buffer's
+// device context held, or its pixels locked) lends the next screen's back
+// buffer all the same, and drawing on it begins and holds it.
+TEST_F(DisplayTest, AScreenClosedWhileItsBufferIsLentLendsTheNextOne) {
+    for (bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "device context held");
+        ASSERT_EQ(Open(), 1);
+        ASSERT_NE(DrawBegin(ScreenDrawTarget()), nullptr);
+        if (locked) {
+            ASSERT_NE(ScreenPixelsLock(), nullptr);
+        }
+        ScreenClose();
+        EXPECT_EQ(ScreenState.backBufferAccess, 0);
+        ASSERT_EQ(Open(), 1);
+        EXPECT_NE(DrawBegin(ScreenDrawTarget()), nullptr);
+        EXPECT_NE(ScreenState.backBufferAccess, 0);
+        DrawEnd();
+        ScreenClose();
+    }
 }
 
 // Every refusal on the way to an open display leaves nothing behind.
@@ -145,6 +168,12 @@ TEST_F(DisplayTest, EachOpenHoldsOneTimerPeriodUntilItsClose) {
     HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
     EXPECT_EQ(Open(), 0);
     EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
+    // The failed open keeps its size, but the close after it ends no period
+    // it never began, nor does the next open's.
+    timeBeginPeriod(1);
+    ScreenClose();
+    EXPECT_EQ(SoftTimerPeriodsBegun(), periods + 1);
+    timeEndPeriod(1);
 }
 
 TEST_F(DisplayTest, ShutDownReleasesTheDisplayOnlyWhenSetUp) {
@@ -175,6 +204,8 @@ TEST_F(DisplayTest, PixelFromColorForEveryDepthAndLayout) {
         ScreenState.depth = c.depth;
         ScreenState.pixelFormat = c.code;
         EXPECT_EQ(PixelFromColor(255, 128, 0), c.pixel) << c.depth << "/" << c.code;
+        // Components out of range pack without overflow (the sanitizers would stop here).
+        PixelFromColor(INT32_MAX, INT32_MIN, INT32_MAX);
     }
 }
 

@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "platform/win32.h"
-
-// Puts the runtime's libraries and heaps back as a new process has them, so
-// that RuntimeStart can run again.
-void ForgetTheRuntime();
+#include "support/forget.h"
 
 // Starts the runtime afresh and forgets every armed fault, before and after
 // each test.
