@@ -8,6 +8,8 @@
 #include <deque>
 #include <string>
 
+#include "platform/host/scan_line.h"
+
 namespace {
 
 struct Fault {
@@ -202,14 +204,11 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
 
 int64_t HeadlessRefreshTicks() { return RefreshTicks(); }
 
-// The beam sweeps the mode's lines and then a blank of a twentieth as many
-// lines, once per refresh interval.
+// Refresh intervals begin at whole multiples of the interval on the clock.
 int HostDisplayScanLine() {
     int64_t interval = HeadlessRefreshTicks();
     int lines = HeadlessHost.display.open ? HeadlessHost.display.height : PrimaryMode().height;
-    int64_t total = lines + lines / 20 + 1;
-    int64_t line = (HeadlessHost.ticks % interval) * total / interval;
-    return line < lines ? static_cast<int>(line) : -1;
+    return ScanLineAt(HeadlessHost.ticks % interval, interval, lines);
 }
 
 int HostDisplayRefreshRate() { return RefreshRate(); }

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/scan_line.h"
 #include "platform/host/viewport.h"
 
 // Last: Xlib's macros would rename names of the headers above.
@@ -765,15 +766,11 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     }
 }
 
-// The beam sweeps the mode's lines and then a blank of a twentieth as many
-// lines, once per refresh interval; an interval ends at a vertical blank.
+// Refresh intervals follow the host's clock of vertical blanks.
 int HostDisplayScanLine() {
     int lines = SdlHost.window ? SdlHost.height : HostPrimaryDesktop().height;
-    int64_t total = lines + std::max(lines / 20, 1);
     int64_t since = std::max<int64_t>(HostTicks() - SdlHost.blankOrigin, 0);
-    int64_t phase = since * SdlHost.refresh % kTicksPerSecond;
-    int64_t line = phase * total / kTicksPerSecond;
-    return line < lines ? static_cast<int>(line) : -1;
+    return ScanLineAt(since * SdlHost.refresh % kTicksPerSecond, kTicksPerSecond, lines);
 }
 
 int HostDisplayRefreshRate() {

@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
 constexpr GUID kIidDirectDrawSurface7 = {0x06675A80, 0x3B9B, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
 constexpr GUID kIidDirectDrawGammaControl = {
@@ -154,16 +153,6 @@ struct DirectDrawState {
 DirectDrawState& Ddraw = *new DirectDrawState;
 
 // ---- helpers --------------------------------------------------------------
-
-// True when the host makes this operation fail now; *result is its answer.
-bool Faulted(const char* operation, HRESULT* result) {
-    int64_t injected;
-    if (!SoftFault(operation, &injected)) return false;
-    *result = static_cast<HRESULT>(injected);
-    return true;
-}
-
-bool SameGuid(REFIID a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 int PitchFor(int width) { return (width * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment; }
 
@@ -469,11 +458,11 @@ void Describe(const SoftSurface& surface, DDSURFACEDESC2* description) {
 HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnknown* pUnkOuter) {
     if (lplpDD) *lplpDD = nullptr;
     HRESULT failed;
-    if (Faulted("DirectDrawCreateEx", &failed)) return failed;
+    if (SoftFaulted(SoftOp::DirectDrawCreateEx, &failed)) return failed;
     if (!lplpDD) return DDERR_INVALIDPARAMS;
     // Only the default display device is offered.
     if (lpGUID) return DDERR_INVALIDDIRECTDRAWGUID;
-    if (!SameGuid(iid, kIidDirectDraw7)) return DDERR_INVALIDPARAMS;
+    if (!SoftSameGuid(iid, kIidDirectDraw7)) return DDERR_INVALIDPARAMS;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     auto* object = new (std::nothrow) SoftDirectDraw;
     if (!object) return DDERR_OUTOFMEMORY;
@@ -485,9 +474,9 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnk
 HRESULT SoftDirectDraw::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject) *ppvObject = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDraw7::QueryInterface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_QueryInterface, &failed)) return failed;
     if (!ppvObject) return E_POINTER;
-    if (!SameGuid(riid, kIidUnknown) && !SameGuid(riid, kIidDirectDraw7)) return E_NOINTERFACE;
+    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectDraw7)) return E_NOINTERFACE;
     AddRef();
     *ppvObject = static_cast<IDirectDraw7*>(this);
     return S_OK;
@@ -508,7 +497,7 @@ ULONG SoftDirectDraw::Release() {
 
 HRESULT SoftDirectDraw::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
     HRESULT failed;
-    if (Faulted("IDirectDraw7::SetCooperativeLevel", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_SetCooperativeLevel, &failed)) return failed;
     if (dwFlags == DDSCL_NORMAL) {
         if (Ddraw.exclusive == this) LeaveExclusiveMode();
         level = dwFlags;
@@ -523,7 +512,7 @@ HRESULT SoftDirectDraw::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
 
 HRESULT SoftDirectDraw::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP, DWORD dwRefreshRate, DWORD dwFlags) {
     HRESULT failed;
-    if (Faulted("IDirectDraw7::SetDisplayMode", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_SetDisplayMode, &failed)) return failed;
     if (Ddraw.exclusive != this) return DDERR_NOEXCLUSIVEMODE;
     if (dwFlags != 0) return DDERR_INVALIDPARAMS;
     if (dwBPP != 32 || dwWidth > kMaxSide || dwHeight > kMaxSide) return DDERR_UNSUPPORTEDMODE;
@@ -543,7 +532,7 @@ HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIREC
                                       IUnknown* pUnkOuter) {
     if (lplpDDSurface) *lplpDDSurface = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDraw7::CreateSurface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_CreateSurface, &failed)) return failed;
     if (!lplpDDSurface || !lpDDSurfaceDesc2 || lpDDSurfaceDesc2->dwSize != sizeof(DDSURFACEDESC2)) {
         return DDERR_INVALIDPARAMS;
     }
@@ -560,7 +549,7 @@ HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIREC
 
 HRESULT SoftDirectDraw::GetMonitorFrequency(LPDWORD lpdwFrequency) {
     HRESULT failed;
-    if (Faulted("IDirectDraw7::GetMonitorFrequency", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_GetMonitorFrequency, &failed)) return failed;
     if (!lpdwFrequency) return DDERR_INVALIDPARAMS;
     *lpdwFrequency = DWORD(HostDisplayRefreshRate());
     return DD_OK;
@@ -568,7 +557,7 @@ HRESULT SoftDirectDraw::GetMonitorFrequency(LPDWORD lpdwFrequency) {
 
 HRESULT SoftDirectDraw::GetScanLine(LPDWORD lpdwScanLine) {
     HRESULT failed;
-    if (Faulted("IDirectDraw7::GetScanLine", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_GetScanLine, &failed)) return failed;
     if (!lpdwScanLine) return DDERR_INVALIDPARAMS;
     if (Ddraw.exclusive != this) return DDERR_NOEXCLUSIVEMODE;
     int line = HostDisplayScanLine();
@@ -581,7 +570,7 @@ HRESULT SoftDirectDraw::GetScanLine(LPDWORD lpdwScanLine) {
 // the other surfaces are restored all the same.
 HRESULT SoftDirectDraw::RestoreAllSurfaces() {
     HRESULT failed;
-    if (Faulted("IDirectDraw7::RestoreAllSurfaces", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDraw7_RestoreAllSurfaces, &failed)) return failed;
     if (!Ddraw.focus) return DDERR_WRONGMODE;
     HRESULT result = DD_OK;
     for (SoftSurface* surface : Ddraw.surfaces) {
@@ -597,15 +586,15 @@ HRESULT SoftDirectDraw::RestoreAllSurfaces() {
 HRESULT SoftSurface::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject) *ppvObject = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::QueryInterface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_QueryInterface, &failed)) return failed;
     if (!ppvObject) return E_POINTER;
-    if (SameGuid(riid, kIidUnknown) || SameGuid(riid, kIidDirectDrawSurface7)) {
+    if (SoftSameGuid(riid, kSoftIidUnknown) || SoftSameGuid(riid, kIidDirectDrawSurface7)) {
         AddRef();
         *ppvObject = static_cast<IDirectDrawSurface7*>(this);
         return S_OK;
     }
     // The display's gamma belongs to its primary surface alone.
-    if (SameGuid(riid, kIidDirectDrawGammaControl) && (caps & DDSCAPS_PRIMARYSURFACE)) {
+    if (SoftSameGuid(riid, kIidDirectDrawGammaControl) && (caps & DDSCAPS_PRIMARYSURFACE)) {
         AddRef();
         *ppvObject = static_cast<IDirectDrawGammaControl*>(&gamma);
         return S_OK;
@@ -627,7 +616,7 @@ ULONG SoftSurface::Release() {
 HRESULT SoftSurface::GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, IDirectDrawSurface7** lplpDDAttachedSurface) {
     if (lplpDDAttachedSurface) *lplpDDAttachedSurface = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::GetAttachedSurface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetAttachedSurface, &failed)) return failed;
     if (!lpDDSCaps || !lplpDDAttachedSurface) return DDERR_INVALIDPARAMS;
     // The two surfaces of a flip chain are attached to each other.
     SoftSurface* attached = back ? back : front;
@@ -639,7 +628,7 @@ HRESULT SoftSurface::GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, IDirectDrawSurface
 
 HRESULT SoftSurface::Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD dwFlags) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::Flip", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Flip, &failed)) return failed;
     if (!back) return DDERR_NOTFLIPPABLE;
     bool otherTarget = lpDDSurfaceTargetOverride && lpDDSurfaceTargetOverride != back;
     if (otherTarget || (dwFlags & ~(DDFLIP_WAIT | DDFLIP_NOVSYNC))) return DDERR_INVALIDPARAMS;
@@ -662,7 +651,7 @@ HRESULT SoftSurface::Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD 
 HRESULT SoftSurface::Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
                          LPDDBLTFX lpDDBltFx) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::Blt", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Blt, &failed)) return failed;
     if (dwFlags & ~(DDBLT_COLORFILL | DDBLT_WAIT)) return DDERR_INVALIDPARAMS;
     if (dwFlags & DDBLT_COLORFILL) return ColourFill(*this, lpDestRect, lpDDBltFx);
     return BltCopy(*this, lpDestRect, lpDDSrcSurface, lpSrcRect);
@@ -671,7 +660,7 @@ HRESULT SoftSurface::Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface,
 HRESULT SoftSurface::BltFast(DWORD dwX, DWORD dwY, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect,
                              DWORD dwTrans) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::BltFast", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_BltFast, &failed)) return failed;
     // Copies without a colour key are all this display does.
     if (dwTrans & ~DDBLTFAST_WAIT) return DDERR_INVALIDPARAMS;
     SoftSurface* source = LiveSurface(lpDDSrcSurface);
@@ -694,7 +683,7 @@ HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, D
     bool described = lpDDSurfaceDesc && lpDDSurfaceDesc->dwSize == sizeof(DDSURFACEDESC2);
     if (described) lpDDSurfaceDesc->lpSurface = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::Lock", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Lock, &failed)) return failed;
     if (!described) return DDERR_INVALIDPARAMS;
     RECT area = lpDestRect ? *lpDestRect : Whole(*this);
     if (!Inside(area, *this)) return DDERR_INVALIDRECT;
@@ -709,7 +698,7 @@ HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, D
 // A lost surface can still be unlocked, so that its caller can end the access.
 HRESULT SoftSurface::Unlock(LPRECT) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::Unlock", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Unlock, &failed)) return failed;
     if (!locked) return DDERR_NOTLOCKED;
     locked = false;
     return DD_OK;
@@ -717,7 +706,7 @@ HRESULT SoftSurface::Unlock(LPRECT) {
 
 HRESULT SoftSurface::GetDC(HDC* lphDC) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::GetDC", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetDC, &failed)) return failed;
     if (!lphDC) return DDERR_INVALIDPARAMS;
     if (lost) return DDERR_SURFACELOST;
     if (dc) return DDERR_DCALREADYCREATED;
@@ -730,7 +719,7 @@ HRESULT SoftSurface::GetDC(HDC* lphDC) {
 
 HRESULT SoftSurface::ReleaseDC(HDC hDC) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::ReleaseDC", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_ReleaseDC, &failed)) return failed;
     if (!dc) return DDERR_NODC;
     if (hDC != dc) return DDERR_INVALIDPARAMS;
     DeleteDC(dc);
@@ -740,14 +729,14 @@ HRESULT SoftSurface::ReleaseDC(HDC hDC) {
 
 HRESULT SoftSurface::IsLost() {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::IsLost", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_IsLost, &failed)) return failed;
     return lost ? DDERR_SURFACELOST : DD_OK;
 }
 
 // A back buffer is restored with its front surface, never by itself.
 HRESULT SoftSurface::Restore() {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::Restore", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Restore, &failed)) return failed;
     if (!Ddraw.focus) return DDERR_WRONGMODE;
     if (lost && front) return DDERR_IMPLICITLYCREATED;
     return RestoreSurface(this);
@@ -756,7 +745,7 @@ HRESULT SoftSurface::Restore() {
 // The key is kept for the copies that would use it; no copy offered here does.
 HRESULT SoftSurface::SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::SetColorKey", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_SetColorKey, &failed)) return failed;
     if (dwFlags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
     keyed = lpDDColorKey != nullptr;
     sourceKey = keyed ? *lpDDColorKey : DDCOLORKEY{};
@@ -767,7 +756,7 @@ HRESULT SoftSurface::SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) {
 HRESULT SoftSurface::GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) {
     if (lplpDDPalette) *lplpDDPalette = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::GetPalette", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetPalette, &failed)) return failed;
     if (!lplpDDPalette) return DDERR_INVALIDPARAMS;
     return DDERR_NOPALETTEATTACHED;
 }
@@ -776,7 +765,7 @@ HRESULT SoftSurface::GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) {
 // the palette away (null) leaves nothing to do.
 HRESULT SoftSurface::SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) {
     HRESULT failed;
-    if (Faulted("IDirectDrawSurface7::SetPalette", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawSurface7_SetPalette, &failed)) return failed;
     return lpDDPalette ? DDERR_INVALIDOBJECT : DD_OK;
 }
 
@@ -794,7 +783,7 @@ static_assert(sizeof(DDGAMMARAMP) == 768 * sizeof(uint16_t), "the host's ramp is
 
 HRESULT SoftGammaControl::GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) {
     HRESULT failed;
-    if (Faulted("IDirectDrawGammaControl::GetGammaRamp", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawGammaControl_GetGammaRamp, &failed)) return failed;
     if (dwFlags != 0 || !lpRampData) return DDERR_INVALIDPARAMS;
     uint16_t ramp[768];
     if (!HostGammaRead(ramp)) return DDERR_GENERIC;
@@ -804,7 +793,7 @@ HRESULT SoftGammaControl::GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) 
 
 HRESULT SoftGammaControl::SetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) {
     HRESULT failed;
-    if (Faulted("IDirectDrawGammaControl::SetGammaRamp", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectDrawGammaControl_SetGammaRamp, &failed)) return failed;
     if (dwFlags != 0 || !lpRampData) return DDERR_INVALIDPARAMS;
     uint16_t ramp[768];
     std::memcpy(ramp, lpRampData, sizeof(ramp));

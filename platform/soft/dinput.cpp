@@ -21,7 +21,6 @@ const GUID kSoftDirectInputProperties[16] = {};
 
 namespace {
 
-constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidDirectInput7A = {0x9A4CB684, 0x236D, 0x11D3, {0x8E, 0x9D, 0x00, 0xC0, 0x4F, 0x68, 0x44, 0xAE}};
 constexpr GUID kIidDirectInputDevice7A = {0x57D7C6BC, 0x2356, 0x11D3, {0x8E, 0x9D, 0x00, 0xC0, 0x4F, 0x68, 0x44, 0xAE}};
 constexpr GUID kGuidSysKeyboard = {0x6F1D2B61, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -135,24 +134,6 @@ DirectInputState& Dinput = *new DirectInputState;
 
 // ---- helpers --------------------------------------------------------------
 
-// True when the host makes this operation fail now; *result is its answer.
-bool Faulted(const char* operation, HRESULT* result) {
-    int64_t injected;
-    if (!SoftFault(operation, &injected)) return false;
-    *result = static_cast<HRESULT>(injected);
-    return true;
-}
-
-bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
-// Time stamps are milliseconds of the host's clock, wrapping as Windows'
-// tick count does.
-DWORD EventTime() {
-    int64_t ticks = HostTicks();
-    int64_t perSecond = HostTicksPerSecond();
-    return static_cast<DWORD>(ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond);
-}
-
 HRESULT CheckVersion(DWORD version) {
     if (version == 0) return DIERR_NOTINITIALIZED;
     // A program written for a later DirectInput needs that DirectInput.
@@ -172,7 +153,7 @@ bool HeaderIs(const DIDATAFORMAT& format, DWORD dataSize, DWORD objectCount) {
 
 // GUIDs are compared by value: the program defines its own copies.
 bool ObjectIs(const DIOBJECTDATAFORMAT& object, const ObjectFormat& expected) {
-    bool sameKind = expected.guid ? object.pguid && SameGuid(*object.pguid, *expected.guid) : !object.pguid;
+    bool sameKind = expected.guid ? object.pguid && SoftSameGuid(*object.pguid, *expected.guid) : !object.pguid;
     return sameKind && object.dwOfs == expected.offset && object.dwType == expected.type && object.dwFlags == 0;
 }
 
@@ -240,7 +221,7 @@ void Count(LONG& total, DWORD counts) { total = LONG(DWORD(total) + counts); }
 
 // Gives one event to every acquired device of the kind.
 void Deliver(DeviceKind kind, DWORD offset, DWORD data, DWORD sequence) {
-    DWORD time = EventTime();
+    DWORD time = SoftTickCount();
     for (SoftInputDevice* device : Dinput.devices) {
         if (device->kind != kind || !device->acquired) continue;
         if (kind == DeviceKind::Mouse && offset <= kMouseWheel) Count(device->moved[offset / 4], data);
@@ -345,11 +326,11 @@ HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riid
                                    IUnknown* punkOuter) {
     if (ppvOut) *ppvOut = nullptr;
     HRESULT failed;
-    if (Faulted("DirectInputCreateEx", &failed)) return failed;
+    if (SoftFaulted(SoftOp::DirectInputCreateEx, &failed)) return failed;
     if (!ppvOut || !hinst) return DIERR_INVALIDPARAM;
     if (punkOuter) return DIERR_NOAGGREGATION;
     if (HRESULT version = CheckVersion(dwVersion); version != DI_OK) return version;
-    if (!SameGuid(riidltf, kIidDirectInput7A)) return DIERR_NOINTERFACE;
+    if (!SoftSameGuid(riidltf, kIidDirectInput7A)) return DIERR_NOINTERFACE;
     auto* object = new (std::nothrow) SoftDirectInput;
     if (!object) return DIERR_OUTOFMEMORY;
     Dinput.objects.push_back(object);
@@ -360,9 +341,9 @@ HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riid
 HRESULT SoftDirectInput::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject) *ppvObject = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectInput7::QueryInterface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInput7_QueryInterface, &failed)) return failed;
     if (!ppvObject) return E_POINTER;
-    if (!SameGuid(riid, kIidUnknown) && !SameGuid(riid, kIidDirectInput7A)) return E_NOINTERFACE;
+    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectInput7A)) return E_NOINTERFACE;
     AddRef();
     *ppvObject = static_cast<IDirectInput7A*>(this);
     return S_OK;
@@ -381,12 +362,12 @@ ULONG SoftDirectInput::Release() {
 HRESULT SoftDirectInput::CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOut, IUnknown* lpUnknownOuter) {
     if (pvOut) *pvOut = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectInput7::CreateDeviceEx", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInput7_CreateDeviceEx, &failed)) return failed;
     if (!pvOut) return DIERR_INVALIDPARAM;
     if (lpUnknownOuter) return DIERR_NOAGGREGATION;
-    if (!SameGuid(riid, kIidDirectInputDevice7A)) return DIERR_NOINTERFACE;
-    bool keyboard = SameGuid(rguid, kGuidSysKeyboard);
-    if (!keyboard && !SameGuid(rguid, kGuidSysMouse)) return DIERR_DEVICENOTREG;
+    if (!SoftSameGuid(riid, kIidDirectInputDevice7A)) return DIERR_NOINTERFACE;
+    bool keyboard = SoftSameGuid(rguid, kGuidSysKeyboard);
+    if (!keyboard && !SoftSameGuid(rguid, kGuidSysMouse)) return DIERR_DEVICENOTREG;
     auto* device = new (std::nothrow) SoftInputDevice(keyboard ? DeviceKind::Keyboard : DeviceKind::Mouse);
     if (!device) return DIERR_OUTOFMEMORY;
     Dinput.devices.push_back(device);
@@ -399,9 +380,9 @@ HRESULT SoftDirectInput::CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOu
 HRESULT SoftInputDevice::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject) *ppvObject = nullptr;
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::QueryInterface", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_QueryInterface, &failed)) return failed;
     if (!ppvObject) return E_POINTER;
-    if (!SameGuid(riid, kIidUnknown) && !SameGuid(riid, kIidDirectInputDevice7A)) return E_NOINTERFACE;
+    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectInputDevice7A)) return E_NOINTERFACE;
     AddRef();
     *ppvObject = static_cast<IDirectInputDevice7A*>(this);
     return S_OK;
@@ -420,7 +401,7 @@ ULONG SoftInputDevice::Release() {
 // field.
 HRESULT SoftInputDevice::SetDataFormat(LPCDIDATAFORMAT lpdf) {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::SetDataFormat", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetDataFormat, &failed)) return failed;
     if (!lpdf) return DIERR_INVALIDPARAM;
     if (acquired) return DIERR_ACQUIRED;
     bool standard = kind == DeviceKind::Keyboard ? IsKeyboardFormat(*lpdf) : IsMouseFormat(*lpdf);
@@ -433,7 +414,7 @@ HRESULT SoftInputDevice::SetDataFormat(LPCDIDATAFORMAT lpdf) {
 // DirectInput; the Windows key can be kept only from the keyboard.
 HRESULT SoftInputDevice::SetCooperativeLevel(HWND hwnd, DWORD dwFlags) {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::SetCooperativeLevel", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetCooperativeLevel, &failed)) return failed;
     DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND |
                   (kind == DeviceKind::Keyboard ? DISCL_NOWINKEY : 0);
     if (!SoftWindowExists(hwnd) || (dwFlags & ~known)) return DIERR_INVALIDPARAM;
@@ -452,7 +433,7 @@ HRESULT SoftInputDevice::SetCooperativeLevel(HWND hwnd, DWORD dwFlags) {
 // prepares its device again expects that.
 HRESULT SoftInputDevice::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::SetProperty", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetProperty, &failed)) return failed;
     if (!pdiph || pdiph->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     if (&rguidProp != &DIPROP_BUFFERSIZE) return DIERR_UNSUPPORTED;
     if (!IsDwordProperty(*pdiph) || !NamesTheDevice(*pdiph)) return DIERR_INVALIDPARAM;
@@ -465,7 +446,7 @@ HRESULT SoftInputDevice::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
 
 HRESULT SoftInputDevice::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::GetProperty", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetProperty, &failed)) return failed;
     if (!pdiph || pdiph->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     bool bufferSizeAsked = &rguidProp == &DIPROP_BUFFERSIZE;
     if (!bufferSizeAsked && &rguidProp != &DIPROP_GRANULARITY) return DIERR_UNSUPPORTED;
@@ -486,7 +467,7 @@ HRESULT SoftInputDevice::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
 // happened while the device was not held is not its input.
 HRESULT SoftInputDevice::Acquire() {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::Acquire", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_Acquire, &failed)) return failed;
     if (!formatted) return DIERR_INVALIDPARAM;
     if (acquired) return S_FALSE;
     if ((level & DISCL_FOREGROUND) && !InForeground(*this)) return DIERR_OTHERAPPHASPRIO;
@@ -501,7 +482,7 @@ HRESULT SoftInputDevice::Acquire() {
 
 HRESULT SoftInputDevice::Unacquire() {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::Unacquire", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_Unacquire, &failed)) return failed;
     // Given back by the program, the device is no longer told lost.
     inputLost = false;
     if (!acquired) return DI_NOEFFECT;
@@ -513,7 +494,7 @@ HRESULT SoftInputDevice::Unacquire() {
 
 HRESULT SoftInputDevice::GetDeviceState(DWORD cbData, LPVOID lpvData) {
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::GetDeviceState", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceState, &failed)) return failed;
     if (!lpvData || cbData != StateSize(kind)) return DIERR_INVALIDPARAM;
     if (HRESULT held = Holding(*this); held != DI_OK) return held;
     if (kind == DeviceKind::Mouse) {
@@ -531,7 +512,7 @@ HRESULT SoftInputDevice::GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA 
     DWORD room = pdwInOut ? *pdwInOut : 0;
     if (pdwInOut) *pdwInOut = 0;
     HRESULT failed;
-    if (Faulted("IDirectInputDevice7::GetDeviceData", &failed)) return failed;
+    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceData, &failed)) return failed;
     if (!pdwInOut || cbObjectData != sizeof(DIDEVICEOBJECTDATA) || (dwFlags & ~DIGDD_PEEK)) {
         return DIERR_INVALIDPARAM;
     }

@@ -281,12 +281,15 @@ void PaintBoxOutline(const DcSurface& surface, const Box& box, Paint pen) {
 }
 
 // The outline of the lower right quarter of an ellipse filling a w x h box,
-// walked pixel by pixel with an integer error term (the midpoint method for
-// ellipses with a diameter of any parity): from the right-hand end of the
-// row just below the middle (the middle row itself when h is odd) towards
-// the bottom, stepping x before y. The walk ends once x passes the middle
-// column; in thin, tall ellipses that happens before it reaches the bottom
-// row, and the rows left over stay empty, as in Windows' GDI under Wine.
+// walked pixel by pixel with an integer error term: Bresenham's midpoint
+// method in the form, for boxes of any size, odd or even, and with these
+// error increments, that Alois Zingl gives for an ellipse in a rectangle ("A
+// Rasterizing Algorithm for Drawing Curves", 2012). The walk runs from the
+// right-hand end of the row just below the middle (the middle row itself when
+// h is odd) towards the bottom, stepping x before y, and ends once x passes
+// the middle column; in thin, tall ellipses that happens before it reaches
+// the bottom row, and the rows left over stay empty, as in Windows' GDI under
+// Wine.
 void EllipseQuarter(int64_t w, int64_t h, std::vector<OutlinePoint>& quarter) {
     const int64_t a = w - 1;
     const int64_t b = h - 1;
@@ -383,23 +386,18 @@ void DrawEllipse(const DcAttributes& dc, const Box& box, const ShapePaint& paint
     PaintOutline(dc.surface, box, Gdi.outline, paint.pen);
 }
 
-bool Faulted(const char* operation) {
-    int64_t ignored;
-    return SoftFault(operation, &ignored);
-}
-
 }  // namespace
 
 // ---- objects --------------------------------------------------------------
 
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
     // Only the solid one-pixel pen: width 0 and 1 both draw one pixel wide.
-    if (Faulted("CreatePen") || iStyle != PS_SOLID || cWidth < 0 || cWidth > 1) return nullptr;
+    if (SoftFaulted(SoftOp::CreatePen) || iStyle != PS_SOLID || cWidth < 0 || cWidth > 1) return nullptr;
     return HandleOf<HPEN>(NewPenOrBrush(GdiKind::Pen, color));
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    if (Faulted("CreateSolidBrush")) return nullptr;
+    if (SoftFaulted(SoftOp::CreateSolidBrush)) return nullptr;
     return HandleOf<HBRUSH>(NewPenOrBrush(GdiKind::Brush, color));
 }
 
@@ -484,7 +482,7 @@ UINT WINAPI SetTextAlign(HDC hdc, UINT align) {
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     DcAttributes* dc = Dc(hdc);
     ShapePaint paint;
-    if (!dc || Faulted("Rectangle") || !ShapePaintFor(*dc, &paint)) return FALSE;
+    if (!dc || SoftFaulted(SoftOp::Rectangle) || !ShapePaintFor(*dc, &paint)) return FALSE;
     Box box = Ordered(left, top, right, bottom);
     if (DrawsNothing(box)) return TRUE;
     // The brush fills the inside of the pen's line.
@@ -496,7 +494,7 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
 BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     DcAttributes* dc = Dc(hdc);
     ShapePaint paint;
-    if (!dc || Faulted("Ellipse") || !ShapePaintFor(*dc, &paint)) return FALSE;
+    if (!dc || SoftFaulted(SoftOp::Ellipse) || !ShapePaintFor(*dc, &paint)) return FALSE;
     Box box = Ordered(left, top, right, bottom);
     if (DrawsNothing(box)) return TRUE;
     // An ellipse two pixels across or less is the pen's line around its box,
@@ -512,7 +510,7 @@ BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom) {
 
 BOOL WINAPI SetPixelV(HDC hdc, int x, int y, COLORREF color) {
     DcAttributes* dc = Dc(hdc);
-    if (!dc || Faulted("SetPixelV")) return FALSE;
+    if (!dc || SoftFaulted(SoftOp::SetPixelV)) return FALSE;
     const DcSurface& surface = dc->surface;
     // A pixel outside the surface is not set, and the call says so, as
     // Windows documents (Wine answers TRUE).
@@ -524,7 +522,7 @@ BOOL WINAPI SetPixelV(HDC hdc, int x, int y, COLORREF color) {
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
     DcAttributes* dc = Dc(hdc);
-    if (!dc || Faulted("GetPixel")) return CLR_INVALID;
+    if (!dc || SoftFaulted(SoftOp::GetPixel)) return CLR_INVALID;
     const DcSurface& surface = dc->surface;
     if (x < 0 || y < 0 || x >= surface.width || y >= surface.height || !surface.pixels) return CLR_INVALID;
     return ColourOf(Row(surface, y)[x]);
@@ -533,7 +531,7 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
 int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
     DcAttributes* dc = Dc(hDC);
     GdiEntry* brush = Object(hbr, GdiKind::Brush);
-    if (!dc || !lprc || !brush || Faulted("FillRect")) return 0;
+    if (!dc || !lprc || !brush || SoftFaulted(SoftOp::FillRect)) return 0;
     if (brush->hollow) return 1;
     // FillRect paints with the brush alone and ignores the raster operation.
     // A rectangle given right to left (or bottom to top) reaches from its
@@ -553,12 +551,16 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
 // ---- device contexts ------------------------------------------------------
 
 HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR, LPCSTR, const DEVMODEA*) {
-    if (!pwszDriver || !SoftSameNameIgnoringCase(pwszDriver, "DISPLAY") || Faulted("CreateDCA")) return nullptr;
+    if (!pwszDriver || !SoftSameNameIgnoringCase(pwszDriver, "DISPLAY") || SoftFaulted(SoftOp::CreateDCA)) {
+        return nullptr;
+    }
     return HandleOf<HDC>(NewDc(DcSurface{}, true));
 }
 
 HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch, SoftDamage* damage) {
-    if (!pixels || width < 0 || height < 0 || pitch < width * 4 || Faulted("SoftSurfaceDcCreate")) return nullptr;
+    if (!pixels || width < 0 || height < 0 || pitch < width * 4 || SoftFaulted(SoftOp::SoftSurfaceDcCreate)) {
+        return nullptr;
+    }
     return HandleOf<HDC>(NewDc(DcSurface{static_cast<uint8_t*>(pixels), width, height, pitch, damage}, false));
 }
 

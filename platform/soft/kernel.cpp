@@ -147,24 +147,30 @@ bool SoftSameNameIgnoringCase(const char* a, const char* b) {
 
 // ---- faults ---------------------------------------------------------------
 
-bool SoftFault(const char* operation, int64_t* result) { return HostFault(operation, result); }
+bool SoftFault(SoftOp operation, int64_t* result) { return HostFault(SoftOpName(operation), result); }
 
-bool SoftFault(const char* operation, const char* argument, int64_t* result) {
+bool SoftFault(SoftOp operation, const char* argument, int64_t* result) {
     // Module and entry names are matched as the operation matches them: module
     // names without regard to case, entry names exactly.
-    std::string named = std::string(operation) + " ";
-    bool anyCase = std::strcmp(operation, "LoadLibraryA") == 0;
+    std::string named = std::string(SoftOpName(operation)) + " ";
+    bool anyCase = operation == SoftOp::LoadLibraryA;
     for (const char* c = argument; *c; ++c) {
         named += anyCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
     }
-    return HostFault(named.c_str(), result) || HostFault(operation, result);
+    return HostFault(named.c_str(), result) || HostFault(SoftOpName(operation), result);
+}
+
+DWORD SoftTickCount() {
+    int64_t ticks = HostTicks();
+    int64_t perSecond = HostTicksPerSecond();
+    return static_cast<DWORD>(ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond);
 }
 
 // ---- heaps ----------------------------------------------------------------
 
 HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
     int64_t failed;
-    if (SoftFault("HeapCreate", &failed)) return reinterpret_cast<HANDLE>(failed);
+    if (SoftFault(SoftOp::HeapCreate, &failed)) return reinterpret_cast<HANDLE>(failed);
     auto* heap = new SoftHeap;
     Kernel.heaps.push_back(heap);
     return heap;
@@ -172,7 +178,7 @@ HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
     int64_t failed;
-    if (SoftFault("HeapAlloc", &failed)) return reinterpret_cast<LPVOID>(failed);
+    if (SoftFault(SoftOp::HeapAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
     SoftHeap* heap = HeapFromHandle(hHeap);
     if (!heap || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     size_t total = sizeof(BlockHeader) + dwBytes;
@@ -186,7 +192,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
 
 LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
     int64_t failed;
-    if (SoftFault("HeapReAlloc", &failed)) return reinterpret_cast<LPVOID>(failed);
+    if (SoftFault(SoftOp::HeapReAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
     SoftHeap* heap = HeapFromHandle(hHeap);
     if (!heap || !lpMem || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     BlockHeader* old = HeaderOf(lpMem);
@@ -248,7 +254,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     if (!lpLibFileName) return nullptr;
     int64_t failed;
-    if (SoftFault("LoadLibraryA", lpLibFileName, &failed)) return reinterpret_cast<HMODULE>(failed);
+    if (SoftFault(SoftOp::LoadLibraryA, lpLibFileName, &failed)) return reinterpret_cast<HMODULE>(failed);
     int module = ModuleNamed(lpLibFileName);
     if (module < 0) return nullptr;
     ++Kernel.moduleLoads[module];
@@ -259,7 +265,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     int module = LoadedModule(hModule);
     if (module < 0 || !lpProcName) return nullptr;
     int64_t failed;
-    if (SoftFault("GetProcAddress", lpProcName, &failed)) return reinterpret_cast<FARPROC>(failed);
+    if (SoftFault(SoftOp::GetProcAddress, lpProcName, &failed)) return reinterpret_cast<FARPROC>(failed);
     // Entry points are named exactly, case and all, as on Windows.
     for (const SoftExport* entry = kSoftModules[module].exports; entry->name; ++entry) {
         if (std::strcmp(entry->name, lpProcName) == 0) return entry->address;
@@ -285,14 +291,14 @@ void WINAPI Sleep(DWORD dwMilliseconds) { HostSleep(dwMilliseconds); }
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
     int64_t failed;
-    if (!lpPerformanceCount || SoftFault("QueryPerformanceCounter", &failed)) return FALSE;
+    if (!lpPerformanceCount || SoftFault(SoftOp::QueryPerformanceCounter, &failed)) return FALSE;
     lpPerformanceCount->QuadPart = HostTicks();
     return TRUE;
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
     int64_t failed;
-    if (!lpFrequency || SoftFault("QueryPerformanceFrequency", &failed)) return FALSE;
+    if (!lpFrequency || SoftFault(SoftOp::QueryPerformanceFrequency, &failed)) return FALSE;
     lpFrequency->QuadPart = HostTicksPerSecond();
     return TRUE;
 }
@@ -323,7 +329,7 @@ BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD, HANDLE) {
     int64_t failed;
-    if (SoftFault("CreateFileA", &failed)) return reinterpret_cast<HANDLE>(failed);
+    if (SoftFault(SoftOp::CreateFileA, &failed)) return reinterpret_cast<HANDLE>(failed);
     // Only what the runtime asks for: a new or emptied file, for writing.
     if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_ALWAYS) {
         return INVALID_HANDLE_VALUE;
@@ -346,7 +352,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     SoftFile* file = FileFromHandle(hFile);
     if (!file || (!lpBuffer && nNumberOfBytesToWrite)) return FALSE;
     int64_t failed;
-    if (SoftFault("WriteFile", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::WriteFile, &failed)) return static_cast<BOOL>(failed);
     const char* data = static_cast<const char*>(lpBuffer);
     DWORD written = 0;
     while (written < nNumberOfBytesToWrite) {
@@ -364,7 +370,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
     int64_t failed;
-    if (SoftFault("MoveFileExA", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::MoveFileExA, &failed)) return static_cast<BOOL>(failed);
     if (!lpExistingFileName || !lpNewFileName) return FALSE;
     // Without MOVEFILE_REPLACE_EXISTING an existing target is kept.
     if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) return FALSE;
@@ -376,7 +382,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     int64_t failed;
-    if (SoftFault("DeleteFileA", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::DeleteFileA, &failed)) return static_cast<BOOL>(failed);
     return lpFileName && unlink(lpFileName) == 0;
 }
 
@@ -388,6 +394,6 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     delete file;
     ReleaseSignals();
     int64_t failed;
-    if (SoftFault("CloseHandle", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::CloseHandle, &failed)) return static_cast<BOOL>(failed);
     return closed == 0;
 }

@@ -4,11 +4,35 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
+#include "platform/soft/operations.h"
 #include "platform/soft/win32_soft.h"
+
+// ---- Win32 beyond the runtime's ------------------------------------------
+
+// Results, description flags and the aggregation refusal that the software
+// DirectDraw gives beyond those the runtime tests for.
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
+#define DDERR_INVALIDCAPS ((HRESULT)0x88760064)
+#define DDERR_INVALIDMODE ((HRESULT)0x88760078)
+#define DDERR_INVALIDRECT ((HRESULT)0x88760096)
+#define DDERR_NOCOOPERATIVELEVELSET ((HRESULT)0x887600D4)
+#define DDERR_INVALIDDIRECTDRAWGUID ((HRESULT)0x88760231)
+#define DDERR_PRIMARYSURFACEALREADYEXISTS ((HRESULT)0x88760234)
+#define DDERR_CANTCREATEDC ((HRESULT)0x88760249)
+#define DDERR_IMPLICITLYCREATED ((HRESULT)0x8876024C)
+#define DDSD_CKSRCBLT 0x00010000
+
+// Results and flags that the software DirectInput gives beyond those the
+// runtime tests for.
+#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
+#define DIERR_OUTOFMEMORY E_OUTOFMEMORY
+#define DI_NOEFFECT S_FALSE
+#define DIGDD_PEEK 0x00000001
 
 // ---- kernel ---------------------------------------------------------------
 
@@ -24,12 +48,37 @@ bool SoftSameNameIgnoringCase(const char* a, const char* b);
 // How many times a built-in module is loaded now (0: not loaded).
 int SoftModuleLoadCount(const char* name);
 
-// True when the named operation is to fail now; *result is what it returns.
+// True when the operation is to fail now; *result is what it returns.
 // Operations with an argument that picks a target also ask under
 // "Operation argument", so a test can fail just that one: "LoadLibraryA
 // DDRAW.DLL" (module names in capitals), "GetProcAddress DirectDrawCreateEx".
-bool SoftFault(const char* operation, int64_t* result);
-bool SoftFault(const char* operation, const char* argument, int64_t* result);
+bool SoftFault(SoftOp operation, int64_t* result);
+bool SoftFault(SoftOp operation, const char* argument, int64_t* result);
+
+// The same, with the answer in the operation's own result type.
+template <typename Result>
+bool SoftFaulted(SoftOp operation, Result* result) {
+    int64_t injected;
+    if (!SoftFault(operation, &injected)) return false;
+    *result = static_cast<Result>(injected);
+    return true;
+}
+
+// For operations whose failure needs no particular answer.
+inline bool SoftFaulted(SoftOp operation) {
+    int64_t ignored;
+    return SoftFault(operation, &ignored);
+}
+
+// Milliseconds of the host's clock, wrapping as Windows' tick count does:
+// the time of messages and input events.
+DWORD SoftTickCount();
+
+// ---- COM ------------------------------------------------------------------
+
+constexpr GUID kSoftIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+inline bool SoftSameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 // ---- damage ---------------------------------------------------------------
 
@@ -87,9 +136,9 @@ int SoftGdiDcCount();
 
 // ---- between the layer's libraries ----------------------------------------
 
-// Drains the host's events into the layer: focus changes become WM_ACTIVATE
-// (sent at once) and lose or allow the display's surfaces, the close request
-// becomes WM_CLOSE, keys become key messages. PeekMessageA runs it.
+// Drains the host's events into the layer, each to the display, the window
+// and DirectInput in the order user.cpp's HostEventArrived gives. PeekMessageA
+// runs it.
 void SoftPumpHostEvents();
 
 // The exclusive display loses the focus (every surface is lost: its pixels are
@@ -148,9 +197,9 @@ int SoftTimerPeriodsBegun();
 // ---- input ----------------------------------------------------------------
 
 struct HostEvent;
-// Every host event but the close request, after the user library has made
-// its messages of it: keys and the mouse feed the DirectInput devices, focus
-// changes unacquire the foreground devices.
+// Every host event but the close request, last (see SoftPumpHostEvents):
+// keys and the mouse feed the DirectInput devices, focus changes unacquire the
+// foreground devices.
 void SoftInputEvent(const HostEvent& event);
 
 // The entry point that LoadLibraryA("DINPUT.DLL") and GetProcAddress give out.

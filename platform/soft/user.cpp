@@ -100,13 +100,6 @@ bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// Message times are milliseconds of the host's clock.
-DWORD MessageTime() {
-    int64_t ticks = HostTicks();
-    int64_t perSecond = HostTicksPerSecond();
-    return static_cast<DWORD>(ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond);
-}
-
 // ---- messages -------------------------------------------------------------
 
 // The window procedure may create windows, so no reference into the window
@@ -120,7 +113,7 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) return;
-    User.posted.push_back(MSG{hwnd, message, wParam, lParam, MessageTime(), {0, 0}});
+    User.posted.push_back(MSG{hwnd, message, wParam, lParam, SoftTickCount(), {0, 0}});
 }
 
 struct MessageFilter {
@@ -149,7 +142,7 @@ bool TakePosted(const MessageFilter& filter, MSG* msg, bool remove) {
 bool TakePaint(const MessageFilter& filter, MSG* msg) {
     for (const Window& window : User.windows) {
         if (!window.visible || !window.needsPaint || !filter.Matches(window.handle, WM_PAINT)) continue;
-        *msg = MSG{window.handle, WM_PAINT, 0, 0, MessageTime(), {0, 0}};
+        *msg = MSG{window.handle, WM_PAINT, 0, 0, SoftTickCount(), {0, 0}};
         return true;
     }
     return false;
@@ -293,19 +286,15 @@ void KeyEvent(int32_t code, bool down) {
 
 // ---- host events ----------------------------------------------------------
 
-// The window is told before the display goes, so that it can still save what
-// the display holds.
 void FocusLost() {
     User.hostFocused = false;
     Deactivate();
-    SoftDisplayFocus(false);
     // Keys released elsewhere never come back as key-ups.
     std::fill(std::begin(User.keysDown), std::end(User.keysDown), false);
 }
 
 void FocusGained() {
     User.hostFocused = true;
-    SoftDisplayFocus(true);
     Window* last = WindowOf(User.lastActive);
     if (last && last->visible) Activate(last->handle);
 }
@@ -319,7 +308,8 @@ HWND FirstVisibleWindow() {
 
 void CloseRequested() { Post(User.active ? User.active : FirstVisibleWindow(), WM_CLOSE, 0, 0); }
 
-void HostEventArrived(const HostEvent& event) {
+// What the window is told of a host event.
+void TellTheWindow(const HostEvent& event) {
     switch (event.type) {
         case HostEventType::FocusLost:
             FocusLost();
@@ -343,8 +333,23 @@ void HostEventArrived(const HostEvent& event) {
         case HostEventType::MouseWheel:
             break;
     }
-    // DirectInput sees the event once the window has had its messages: after
-    // a focus loss, the window has been told and the display is gone.
+}
+
+// The one place that host events go into the layer, and the order of their
+// three destinations:
+//  1. the display, for a focus that comes back: its surfaces can be restored
+//     again before the window, told next, tries to;
+//  2. the window: focus changes become WM_ACTIVATE, sent at once; keys become
+//     key messages; the close request becomes WM_CLOSE;
+//  3. the display, for a focus lost: every surface is lost once the window,
+//     told first, could still save what the display held;
+//  4. DirectInput, last, once the window has had its messages and a lost
+//     display is gone: keys and the mouse feed its devices, a focus loss
+//     unacquires the foreground devices.
+void HostEventArrived(const HostEvent& event) {
+    if (event.type == HostEventType::FocusGained) SoftDisplayFocus(true);
+    TellTheWindow(event);
+    if (event.type == HostEventType::FocusLost) SoftDisplayFocus(false);
     if (event.type != HostEventType::Close) SoftInputEvent(event);
 }
 
@@ -400,7 +405,7 @@ void FillMode(const HostDesktop& desktop, DEVMODEA* mode) {
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     int64_t failed;
-    if (SoftFault("RegisterClassExA", &failed)) return static_cast<ATOM>(failed);
+    if (SoftFault(SoftOp::RegisterClassExA, &failed)) return static_cast<ATOM>(failed);
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->cbClsExtra < 0 || lpwcx->cbWndExtra < 0) return 0;
     LPCSTR name = lpwcx->lpszClassName;
     // Class names are compared without regard to case, as on Windows.
@@ -414,7 +419,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU, HINSTANCE hInstance, LPVOID) {
     int64_t failed;
-    if (SoftFault("CreateWindowExA", &failed)) return reinterpret_cast<HWND>(failed);
+    if (SoftFault(SoftOp::CreateWindowExA, &failed)) return reinterpret_cast<HWND>(failed);
     const WindowClass* windowClass = ClassNamed(lpClassName);
     if (!windowClass || (hWndParent && !WindowOf(hWndParent))) return nullptr;
     Window window = {};
@@ -460,7 +465,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
     int64_t failed;
-    if (SoftFault("MoveWindow", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::MoveWindow, &failed)) return static_cast<BOOL>(failed);
     Window* window = WindowOf(hWnd);
     if (!window) return FALSE;
     RECT moved = RectAt(X, Y, nWidth, nHeight);
@@ -471,7 +476,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
     int64_t failed;
-    if (SoftFault("SetWindowTextA", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::SetWindowTextA, &failed)) return static_cast<BOOL>(failed);
     Window* window = WindowOf(hWnd);
     if (!window) return FALSE;
     window->title = lpString ? lpString : "";
@@ -529,7 +534,7 @@ HWND SoftActiveWindow() { return User.active; }
 // procedure erase the background first: fErase tells whether it did not.
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
     int64_t failed;
-    if (SoftFault("BeginPaint", &failed)) return reinterpret_cast<HDC>(failed);
+    if (SoftFault(SoftOp::BeginPaint, &failed)) return reinterpret_cast<HDC>(failed);
     Window* window = WindowOf(hWnd);
     if (!window || !lpPaint) return nullptr;
     HDC dc = PixellessDc();
@@ -554,7 +559,7 @@ BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
 // A window's context and the screen's (no window) are alike here.
 HDC WINAPI GetDC(HWND hWnd) {
     int64_t failed;
-    if (SoftFault("GetDC", &failed)) return reinterpret_cast<HDC>(failed);
+    if (SoftFault(SoftOp::GetDC, &failed)) return reinterpret_cast<HDC>(failed);
     if (hWnd && !WindowOf(hWnd)) return nullptr;
     HDC dc = PixellessDc();
     if (dc) User.windowDcs.push_back(dc);
@@ -575,7 +580,7 @@ int WINAPI ShowCursor(BOOL bShow) {
 
 BOOL WINAPI ClipCursor(const RECT* lpRect) {
     int64_t failed;
-    if (SoftFault("ClipCursor", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::ClipCursor, &failed)) return static_cast<BOOL>(failed);
     User.cursorClipped = lpRect != nullptr;
     User.cursorClip = lpRect ? *lpRect : RECT{};
     return TRUE;
@@ -601,7 +606,7 @@ HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 // Naming a device asks for its monitors, which this layer does not describe.
 BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA lpDisplayDevice, DWORD) {
     int64_t failed;
-    if (SoftFault("EnumDisplayDevicesA", &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::EnumDisplayDevicesA, &failed)) return static_cast<BOOL>(failed);
     if (lpDevice || !lpDisplayDevice || lpDisplayDevice->cb != sizeof(DISPLAY_DEVICEA)) return FALSE;
     if (iDevNum >= static_cast<DWORD>(HostDesktopCount())) return FALSE;
     HostDesktop desktop = HostDesktopAt(static_cast<int>(iDevNum));
@@ -624,7 +629,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
     // caller spelt it; the primary answers for a null name.
     int64_t failed;
     const char* faultName = found >= 0 ? desktop.name : lpszDeviceName ? lpszDeviceName : "";
-    if (SoftFault("EnumDisplaySettingsA", faultName, &failed)) return static_cast<BOOL>(failed);
+    if (SoftFault(SoftOp::EnumDisplaySettingsA, faultName, &failed)) return static_cast<BOOL>(failed);
     if (found < 0 || !lpDevMode || iModeNum != ENUM_CURRENT_SETTINGS || !desktop.modeReadable) return FALSE;
     FillMode(desktop, lpDevMode);
     return TRUE;

@@ -684,19 +684,6 @@ typedef IDirectDraw7* LPDIRECTDRAW7;
 // DirectDrawCreateEx is reached through LoadLibraryA("DDRAW.DLL") and
 // GetProcAddress, as the runtime asks for it.
 
-// Results, description flags and the aggregation refusal that the software
-// DirectDraw gives beyond those the runtime tests for.
-#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
-#define DDERR_INVALIDCAPS ((HRESULT)0x88760064)
-#define DDERR_INVALIDMODE ((HRESULT)0x88760078)
-#define DDERR_INVALIDRECT ((HRESULT)0x88760096)
-#define DDERR_NOCOOPERATIVELEVELSET ((HRESULT)0x887600D4)
-#define DDERR_INVALIDDIRECTDRAWGUID ((HRESULT)0x88760231)
-#define DDERR_PRIMARYSURFACEALREADYEXISTS ((HRESULT)0x88760234)
-#define DDERR_CANTCREATEDC ((HRESULT)0x88760249)
-#define DDERR_IMPLICITLYCREATED ((HRESULT)0x8876024C)
-#define DDSD_CKSRCBLT 0x00010000
-
 // ---- dinput ---------------------------------------------------------------
 
 #define S_FALSE ((HRESULT)1)
@@ -810,10 +797,3 @@ protected:
 };
 // DirectInputCreateEx is reached through LoadLibraryA("DINPUT.DLL") and
 // GetProcAddress, as the runtime asks for it.
-
-// Results and flags that the software DirectInput gives beyond those the
-// runtime tests for.
-#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
-#define DIERR_OUTOFMEMORY E_OUTOFMEMORY
-#define DI_NOEFFECT S_FALSE
-#define DIGDD_PEEK 0x00000001

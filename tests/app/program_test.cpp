@@ -52,14 +52,20 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
         std::function<void()> breakIt;
         const char* says;
     } cases[] = {
-        {[] { HeadlessFailOn("LoadLibraryA DDRAW.DLL", 1, 0); }, "ravlin: cannot load DirectDraw (DDRAW.DLL)\n"},
-        {[] { HeadlessFailOn("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE); },
+        {[] {
+             FailOn(Fault{SoftOp::LoadLibraryA, "DDRAW.DLL"}, 1, 0);
+         },
+         "ravlin: cannot load DirectDraw (DDRAW.DLL)\n"},
+        {[] { FailOn(SoftOp::IDirectDraw7_SetDisplayMode, 1, DDERR_UNSUPPORTEDMODE); },
          "ravlin: cannot open a 640 x 480 x 32 full-screen display\n"},
-        {[] { HeadlessFailOn("CreateWindowExA", 1, 0); }, "ravlin: cannot create the display window\n"},
+        {[] { FailOn(SoftOp::CreateWindowExA, 1, 0); }, "ravlin: cannot create the display window\n"},
         {[] { HeadlessSetDesktops({}); }, "ravlin: looked for a display to show on and found none\n"},
         // Each set-up of the keyboard or the mouse asks again.
-        {[] { HeadlessFailOn("LoadLibraryA DINPUT.DLL", 1, 0, -1); }, "ravlin: cannot load DirectInput (DINPUT.DLL)\n"},
-        {[] { HeadlessFailOn("IDirectInput7::CreateDeviceEx", 1, DIERR_NOTINITIALIZED, -1); },
+        {[] {
+             FailOn(Fault{SoftOp::LoadLibraryA, "DINPUT.DLL"}, 1, 0, -1);
+         },
+         "ravlin: cannot load DirectInput (DINPUT.DLL)\n"},
+        {[] { FailOn(SoftOp::IDirectInput7_CreateDeviceEx, 1, DIERR_NOTINITIALIZED, -1); },
          "ravlin: cannot set up the keyboard\n"},
     };
     for (const Case& c : cases) {

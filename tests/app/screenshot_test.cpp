@@ -193,13 +193,13 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
         {"a failed grab still ends",
          [] {
              Release(3, kF2);
-             HeadlessFailOn("IDirectDraw7::CreateSurface", 2, DDERR_OUTOFMEMORY);
+             FailOn(SoftOp::IDirectDraw7_CreateSurface, 2, DDERR_OUTOFMEMORY);
          },
          false},
         {"a failed save still ends",
          [] {
              Release(3, kF2);
-             HeadlessFailOn("WriteFile", 1, FALSE, -1);
+             FailOn(SoftOp::WriteFile, 1, FALSE, -1);
          },
          false},
     };

@@ -292,7 +292,7 @@ TEST_F(ObjectTableTest, FailedNodeAllocationChangesNothing) {
     size_t blocks = SoftHeapBlockCount(Runtime.listHeap);
     ObjectNode* head = table->listHead;
 
-    HeadlessFailOn("HeapAlloc", 1, 0);
+    FailOn(SoftOp::HeapAlloc, 1, 0);
     EXPECT_EQ(ObjectTableSlot(table, -1), nullptr);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
     EXPECT_EQ(table->listHead, head);
@@ -310,7 +310,7 @@ TEST_F(ObjectTableTest, FailedGrowthLeavesTheTableAsItWas) {
     uint8_t* slots = table->slots;
     size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
 
-    HeadlessFailOn("HeapReAlloc", 1, 0);
+    FailOn(SoftOp::HeapReAlloc, 1, 0);
     EXPECT_EQ(ObjectTableSlot(table, 64), nullptr);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
     EXPECT_EQ(table->capacity, kStep);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "core/object_table.h"
 #include "core/routines.h"
@@ -99,7 +100,7 @@ TEST_F(RuntimeStartTest, TheStartLoadsDirectInputThenDirectDrawThenUser32) {
         SCOPED_TRACE(c.nth);
         ForgetTheRuntime();
         HeadlessReset();
-        HeadlessFailOn("LoadLibraryA", c.nth, 0);
+        FailOn(SoftOp::LoadLibraryA, c.nth, 0);
         RuntimeStart();
         EXPECT_EQ(HeadlessFaultsPending(), c.nth == 4 ? 1 : 0);
         EXPECT_EQ(ScreenState.setUp, c.screenSetUp);
@@ -120,17 +121,17 @@ TEST_F(RuntimeStartTest, TheStartLoadsDirectInputThenDirectDrawThenUser32) {
 // back; without a window that set-up never ran).
 TEST_F(RuntimeStartTest, ProgramEndGivesBackTheDevicesAndTheDisplayBeforeTheMainHeap) {
     struct {
-        const char* refused;
+        std::optional<Fault> refused;
         int32_t usesLeft;
-    } cases[] = {{nullptr, 1}, {"CreateWindowExA", 0}};
+    } cases[] = {{std::nullopt, 1}, {SoftOp::CreateWindowExA, 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.refused ? c.refused : "nothing refused");
+        SCOPED_TRACE(c.refused ? c.refused->Name() : "nothing refused");
         ForgetTheRuntime();
         size_t heaps = SoftHeapCount();
         int inputObjects = SoftDirectInputObjectCount();
         int devices = SoftDirectInputDeviceCount();
         int displays = SoftDirectDrawObjectCount();
-        if (c.refused) HeadlessFailOn(c.refused, 1, 0);
+        if (c.refused) FailOn(*c.refused, 1, 0);
         RuntimeStart();
         HWND window = ScreenState.window;
         if (window) {

@@ -58,14 +58,14 @@ TEST_F(DisplayTest, MoreDevicesWhenFillingThanWhenCountingStayInTheArray) {
                          Device("\\\\.\\DISPLAY2", false, {800, 600, 32, 60}),
                          Device("\\\\.\\DISPLAY3", true, {640, 480, 32, 60})});
     // The counting pass sees one device only; the filling pass sees all three.
-    HeadlessFailOn("EnumDisplayDevicesA", 2, 0);
+    FailOn(SoftOp::EnumDisplayDevicesA, 2, 0);
     EXPECT_EQ(DesktopScan(), 1);
     EXPECT_EQ(DesktopPixelWidth(0), 640);
 }
 
 TEST_F(DisplayTest, WithoutTheEnumerationTheScreenIsDescribedThroughADeviceContext) {
     HeadlessSetDesktop({1152, 864, 32, 1});
-    HeadlessFailOn("GetProcAddress EnumDisplayDevicesA", 1, 0);
+    FailOn(Fault{SoftOp::GetProcAddress, "EnumDisplayDevicesA"}, 1, 0);
     DesktopShutDown();
     DesktopList = {};
     EXPECT_EQ(DesktopScan(), 1);
@@ -75,7 +75,7 @@ TEST_F(DisplayTest, WithoutTheEnumerationTheScreenIsDescribedThroughADeviceConte
     EXPECT_EQ(DesktopList.desktops[0].refresh, 0);  // 1 stands for the default
     EXPECT_STREQ(DesktopList.desktops[0].deviceName, "");
 
-    HeadlessFailOn("CreateDCA", 1, 0);
+    FailOn(SoftOp::CreateDCA, 1, 0);
     EXPECT_EQ(DesktopScan(), 0);
     EXPECT_EQ(DesktopPixelWidth(0), 0);
 }
@@ -111,11 +111,11 @@ DDGAMMARAMP Displayed() {
 TEST_F(DisplayTest, GammaNeedsAnOpenScreenWithGammaControl) {
     EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
     ASSERT_EQ(Open(), 1);
-    HeadlessFailOn("IDirectDrawSurface7::QueryInterface", 1, E_NOINTERFACE);
+    FailOn(SoftOp::IDirectDrawSurface7_QueryInterface, 1, E_NOINTERFACE);
     EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
-    HeadlessFailOn("IDirectDrawGammaControl::GetGammaRamp", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawGammaControl_GetGammaRamp, 1, DDERR_GENERIC);
     EXPECT_EQ(GammaRampSet(0, 0, 0, 1), 0);
-    HeadlessFailOn("IDirectDrawGammaControl::SetGammaRamp", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawGammaControl_SetGammaRamp, 1, DDERR_GENERIC);
     EXPECT_EQ(GammaRampSet(0, 0, 0, 0), 0);
 }
 

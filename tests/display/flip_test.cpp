@@ -46,7 +46,7 @@ TEST_F(DisplayTest, ScanLineModesWaitForTheLowerScreenFirst) {
 TEST_F(DisplayTest, ScanLineWaitOnAShortScreenEndsOnlyWhenTheReadFails) {
     HeadlessSetDesktop({320, 100, 32, 60});
     ASSERT_EQ(ScreenOpen(320, 100, 32, "short"), 1);
-    HeadlessFailOn("IDirectDraw7::GetScanLine", 5, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDraw7_GetScanLine, 5, DDERR_GENERIC);
     ScreenFlip(2);
     EXPECT_EQ(HeadlessFaultsPending(), 0);  // the fifth read ended the wait
     EXPECT_EQ(HeadlessFrames().size(), 1u);
@@ -115,11 +115,11 @@ TEST_F(DisplayTest, FocusLossStopsFlipsAndTheFirstFlipBackRecovers) {
 // restore refused) meet the next flip, which recovers again.
 TEST_F(DisplayTest, ARefusedRecoveryStepIsMadeGoodByALaterFlip) {
     struct {
-        const char* operation;
+        Fault operation;
         int flipsUntilShown;
-    } cases[] = {{"IDirectDraw7::SetCooperativeLevel", 1},
-                 {"IDirectDraw7::SetDisplayMode", 1},
-                 {"IDirectDraw7::RestoreAllSurfaces", 2}};
+    } cases[] = {{SoftOp::IDirectDraw7_SetCooperativeLevel, 1},
+                 {SoftOp::IDirectDraw7_SetDisplayMode, 1},
+                 {SoftOp::IDirectDraw7_RestoreAllSurfaces, 2}};
     HeadlessKeepPixels(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.operation);
@@ -128,7 +128,7 @@ TEST_F(DisplayTest, ARefusedRecoveryStepIsMadeGoodByALaterFlip) {
         ScreenFlip();
         ASSERT_EQ(ScreenState.active, 0);
         HeadlessScript(int(HeadlessFrames().size()), {HostEventType::FocusGained, 0, 0, 0});
-        HeadlessFailOn(c.operation, 1, DDERR_GENERIC);
+        FailOn(c.operation, 1, DDERR_GENERIC);
         size_t shown = HeadlessFrames().size();
         ScreenFlip();  // meets the lost surfaces
         EXPECT_EQ(HeadlessFaultsPending(), 0);
@@ -199,7 +199,7 @@ TEST_F(DisplayTest, PacingWaitsMoreThanOnePeriodOfTheCounter) {
     // Then each ends at the first reading more than 100000 ticks after the last.
     EXPECT_EQ(ScreenFramePace(), 100);
 
-    HeadlessFailOn("QueryPerformanceFrequency", 1, 0);
+    FailOn(SoftOp::QueryPerformanceFrequency, 1, 0);
     EXPECT_EQ(ScreenFrameRateSet(50), 0);
     EXPECT_EQ(ScreenState.frameRateLimit, 99);
     // No rate below 0 exists (-1 would divide by zero); the limit stays.

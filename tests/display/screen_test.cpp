@@ -72,10 +72,10 @@ TEST_F(DisplayTest, AScreenClosedWhileItsBufferIsLentLendsTheNextOne) {
 }
 
 // Every refusal on the way to an open display leaves nothing behind.
-class DisplayOpenFailure : public DisplayTest, public testing::WithParamInterface<const char*> {};
+class DisplayOpenFailure : public DisplayTest, public testing::WithParamInterface<SoftOp> {};
 
 TEST_P(DisplayOpenFailure, LeavesNoSurfaceNormalLevelCursorShownWindowHidden) {
-    HeadlessFailOn(GetParam(), 1, DDERR_GENERIC);
+    FailOn(GetParam(), 1, DDERR_GENERIC);
     EXPECT_EQ(Open(), 0);
     ExpectNothingLeft();
     // And the next attempt, with nothing failing, opens.
@@ -83,13 +83,16 @@ TEST_P(DisplayOpenFailure, LeavesNoSurfaceNormalLevelCursorShownWindowHidden) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, DisplayOpenFailure,
-                         testing::Values("IDirectDraw7::SetCooperativeLevel", "IDirectDraw7::SetDisplayMode",
-                                         "IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetAttachedSurface"));
+                         testing::Values(SoftOp::IDirectDraw7_SetCooperativeLevel, SoftOp::IDirectDraw7_SetDisplayMode,
+                                         SoftOp::IDirectDraw7_CreateSurface,
+                                         SoftOp::IDirectDrawSurface7_GetAttachedSurface));
 
 TEST_F(DisplayTest, WithoutDirectDrawSetUpFailsButCountsTheUse) {
-    for (const char* missing : {"LoadLibraryA DDRAW.DLL", "GetProcAddress DirectDrawCreateEx", "DirectDrawCreateEx"}) {
+    for (const Fault& missing :
+         {Fault{SoftOp::LoadLibraryA, "DDRAW.DLL"}, Fault{SoftOp::GetProcAddress, "DirectDrawCreateEx"},
+          Fault{SoftOp::DirectDrawCreateEx}}) {
         SCOPED_TRACE(missing);
-        Restart([&] { HeadlessFailOn(missing, 1, 0); });
+        Restart([&] { FailOn(missing, 1, 0); });
         EXPECT_EQ(ScreenState.displayObject, nullptr);
         EXPECT_EQ(ScreenState.displayUseCount, 1);
         EXPECT_EQ(ScreenState.setUp, 1);
@@ -108,22 +111,22 @@ TEST_F(DisplayTest, WithoutDirectDrawSetUpFailsButCountsTheUse) {
 // and a later open fails leaving nothing behind.
 TEST_F(DisplayTest, SetUpStoppedAtTheWindowOrTheKeyboardTakesNoDisplay) {
     struct {
-        const char* operation;
+        Fault operation;
         int64_t result;
         int32_t inputUses;  // the keyboard's set-up takes one, whatever its outcome
         size_t blocks;
     } cases[] = {
-        {"RegisterClassExA", 0, 0, 2},
-        {"CreateWindowExA", 0, 0, 2},
-        {"LoadLibraryA DINPUT.DLL", 0, 1, 2},
-        {"IDirectInput7::CreateDeviceEx", DIERR_OUTOFMEMORY, 1, 3},
-        {"IDirectInputDevice7::SetDataFormat", DIERR_INVALIDPARAM, 1, 3},
+        {SoftOp::RegisterClassExA, 0, 0, 2},
+        {SoftOp::CreateWindowExA, 0, 0, 2},
+        {Fault{SoftOp::LoadLibraryA, "DINPUT.DLL"}, 0, 1, 2},
+        {SoftOp::IDirectInput7_CreateDeviceEx, DIERR_OUTOFMEMORY, 1, 3},
+        {SoftOp::IDirectInputDevice7_SetDataFormat, DIERR_INVALIDPARAM, 1, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.operation);
         ForgetTheRuntime();
         Runtime.mainHeap = HeapCreate(0, 4096, 0);
-        HeadlessFailOn(c.operation, 1, c.result);
+        FailOn(c.operation, 1, c.result);
         EXPECT_EQ(ScreenSetUp(), nullptr);
         EXPECT_EQ(HeadlessFaultsPending(), 0);
         ObjectTable* sprites = ScreenState.spriteTable;
@@ -143,8 +146,8 @@ TEST_F(DisplayTest, SetUpStoppedAtTheWindowOrTheKeyboardTakesNoDisplay) {
 }
 
 TEST_F(DisplayTest, FailedClearOrFormatReadStillOpens) {
-    HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC, 2);
-    HeadlessFailOn("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawSurface7_GetDC, 1, DDERR_GENERIC, 2);
+    FailOn(SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_GENERIC);
     EXPECT_EQ(Open(), 1);
     EXPECT_EQ(ScreenState.pixelFormat, 0);  // the format stays as it was
 }
@@ -154,7 +157,7 @@ TEST_F(DisplayTest, FailedClearOrFormatReadStillOpens) {
 // before it begins its own.
 TEST_F(DisplayTest, EachOpenHoldsOneTimerPeriodUntilItsClose) {
     int periods = SoftTimerPeriodsBegun();
-    HeadlessFailOn("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE);
+    FailOn(SoftOp::IDirectDraw7_SetDisplayMode, 1, DDERR_UNSUPPORTEDMODE);
     EXPECT_EQ(Open(), 0);
     EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
     ASSERT_EQ(Open(), 1);
@@ -165,7 +168,7 @@ TEST_F(DisplayTest, EachOpenHoldsOneTimerPeriodUntilItsClose) {
     EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
     // An open that fails over an open screen has ended that screen's period.
     ASSERT_EQ(Open(), 1);
-    HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
+    FailOn(SoftOp::IDirectDraw7_CreateSurface, 1, DDERR_OUTOFMEMORY);
     EXPECT_EQ(Open(), 0);
     EXPECT_EQ(SoftTimerPeriodsBegun(), periods);
     // The failed open keeps its size, but the close after it ends no period

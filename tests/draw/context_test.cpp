@@ -83,8 +83,8 @@ TEST_F(DrawTest, ShapesLeaveTheContextsOwnPenAndBrushAndNoObjectsBehind) {
 TEST_F(DrawTest, ShapesInTheFrontColourMakeNoPenOrBrush) {
     LentSurface s(16, 16);
     DrawBegin(&s.target);
-    HeadlessFailOn("CreatePen", 1, 0);
-    HeadlessFailOn("CreateSolidBrush", 1, 0);
+    FailOn(SoftOp::CreatePen, 1, 0);
+    FailOn(SoftOp::CreateSolidBrush, 1, 0);
     DrawCircle(8, 8, 5, 0);
     DrawBox(0, 0, 3, 3, 0);
     EXPECT_EQ(HeadlessFaultsPending(), 2);  // neither was asked for

@@ -43,12 +43,12 @@ TEST_F(DisplayTest, SecondTargetWhileTheFirstIsHeldIsRefused) {
 
 TEST_F(DisplayTest, FailuresOnTheWayToATarget) {
     ASSERT_EQ(Open(), 1);
-    HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawSurface7_GetDC, 1, DDERR_GENERIC);
     EXPECT_EQ(ScreenDrawTarget(), nullptr);
     EXPECT_EQ(ScreenState.backBufferAccess, 0);
 
     // The lock fails: no pixels, but the device context still draws.
-    HeadlessFailOn("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_GENERIC);
     DrawTarget* target = ScreenDrawTarget();
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->pixels, nullptr);
@@ -56,7 +56,7 @@ TEST_F(DisplayTest, FailuresOnTheWayToATarget) {
     DrawEnd();
 
     // The second device-context request fails: dc 0, nothing held.
-    HeadlessFailOn("IDirectDrawSurface7::GetDC", 2, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawSurface7_GetDC, 2, DDERR_GENERIC);
     target = ScreenDrawTarget();
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->dc, nullptr);

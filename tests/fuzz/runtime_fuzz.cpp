@@ -33,28 +33,15 @@
 
 namespace {
 
-// Every fallible operation of the software layer, and the loads and look-ups
-// aimed at one module or entry point.
-const char* const kOperations[] = {
-    "BeginPaint", "ClipCursor", "CloseHandle", "CreateDCA", "CreateFileA", "CreatePen", "CreateSolidBrush",
-    "CreateWindowExA", "DeleteFileA", "DirectDrawCreateEx", "DirectInputCreateEx", "Ellipse", "EnumDisplayDevicesA",
-    "EnumDisplaySettingsA", "FillRect", "GetDC", "GetPixel", "GetProcAddress", "HeapAlloc", "HeapCreate",
-    "HeapReAlloc", "IDirectDraw7::CreateSurface", "IDirectDraw7::GetMonitorFrequency", "IDirectDraw7::GetScanLine",
-    "IDirectDraw7::QueryInterface", "IDirectDraw7::RestoreAllSurfaces", "IDirectDraw7::SetCooperativeLevel",
-    "IDirectDraw7::SetDisplayMode", "IDirectDrawGammaControl::GetGammaRamp", "IDirectDrawGammaControl::SetGammaRamp",
-    "IDirectDrawSurface7::Blt", "IDirectDrawSurface7::BltFast", "IDirectDrawSurface7::Flip",
-    "IDirectDrawSurface7::GetAttachedSurface", "IDirectDrawSurface7::GetDC", "IDirectDrawSurface7::GetPalette",
-    "IDirectDrawSurface7::IsLost", "IDirectDrawSurface7::Lock", "IDirectDrawSurface7::QueryInterface",
-    "IDirectDrawSurface7::ReleaseDC", "IDirectDrawSurface7::Restore", "IDirectDrawSurface7::SetColorKey",
-    "IDirectDrawSurface7::SetPalette", "IDirectDrawSurface7::Unlock", "IDirectInput7::CreateDeviceEx",
-    "IDirectInput7::QueryInterface", "IDirectInputDevice7::Acquire", "IDirectInputDevice7::GetDeviceData",
-    "IDirectInputDevice7::GetDeviceState", "IDirectInputDevice7::GetProperty", "IDirectInputDevice7::QueryInterface",
-    "IDirectInputDevice7::SetCooperativeLevel", "IDirectInputDevice7::SetDataFormat",
-    "IDirectInputDevice7::SetProperty", "IDirectInputDevice7::Unacquire", "LoadLibraryA", "MoveFileExA", "MoveWindow",
-    "QueryPerformanceCounter", "QueryPerformanceFrequency", "Rectangle", "RegisterClassExA", "SetPixelV",
-    "SetWindowTextA", "SoftSurfaceDcCreate", "WriteFile", "timeBeginPeriod", "timeEndPeriod",
-    "LoadLibraryA DDRAW.DLL", "LoadLibraryA DINPUT.DLL", "LoadLibraryA USER32.DLL",
-    "GetProcAddress DirectDrawCreateEx", "GetProcAddress DirectInputCreateEx", "GetProcAddress EnumDisplayDevicesA",
+// The loads and look-ups aimed at one module or entry point; with them, every
+// operation of the software layer that can fail (kSoftOpNames).
+const char* const kTargetedOperations[] = {
+    "LoadLibraryA DDRAW.DLL",
+    "LoadLibraryA DINPUT.DLL",
+    "LoadLibraryA USER32.DLL",
+    "GetProcAddress DirectDrawCreateEx",
+    "GetProcAddress DirectInputCreateEx",
+    "GetProcAddress EnumDisplayDevicesA",
 };
 
 template <typename T, size_t N>
@@ -140,7 +127,7 @@ void HostEventStep(FuzzedDataProvider& input) {
 }
 
 void FaultStep(FuzzedDataProvider& input) {
-    const char* operation = Pick(input, kOperations);
+    const char* operation = input.ConsumeBool() ? Pick(input, kSoftOpNames) : Pick(input, kTargetedOperations);
     int nth = input.ConsumeIntegralInRange(1, 4);
     HeadlessFailOn(operation, nth, FailureOf(input, operation), input.ConsumeIntegralInRange(1, 3));
 }

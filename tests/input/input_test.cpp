@@ -67,7 +67,7 @@ TEST_F(InputTest, LastUseGivenBackReleasesAndTheNextLoadsAgain) {
 TEST_F(InputTest, WithoutDirectInputTheUseIsCountedAndNothingIsLoaded) {
     InputSystem.useCount = 1;
     InputSystemRelease();
-    HeadlessFailOn("GetProcAddress DirectInputCreateEx", 1, 0);
+    FailOn(Fault{SoftOp::GetProcAddress, "DirectInputCreateEx"}, 1, 0);
     EXPECT_EQ(InputSystemAcquire(), nullptr);
     EXPECT_EQ(InputSystem.useCount, 1);
     EXPECT_EQ(SoftModuleLoadCount("DINPUT.DLL"), 0);
@@ -82,17 +82,17 @@ TEST_F(InputTest, WithoutDirectInputTheUseIsCountedAndNothingIsLoaded) {
 // given back takes the object and its library.
 TEST_F(InputSetUpTest, ARefusedSetUpKeepsNoDeviceAndGivesEverythingBack) {
     struct {
-        const char* operation;
+        Fault operation;
         int64_t result;
         bool objectMade;
         bool keyboardOnly;
     } steps[] = {
-        {"LoadLibraryA DINPUT.DLL", 0, false, false},
-        {"GetProcAddress DirectInputCreateEx", 0, false, false},
-        {"DirectInputCreateEx", DIERR_OUTOFMEMORY, false, false},
-        {"IDirectInput7::CreateDeviceEx", DIERR_OUTOFMEMORY, true, false},
-        {"HeapAlloc", 0, true, true},  // the keyboard format's object array
-        {"IDirectInputDevice7::SetDataFormat", DIERR_INVALIDPARAM, true, false},
+        {Fault{SoftOp::LoadLibraryA, "DINPUT.DLL"}, 0, false, false},
+        {Fault{SoftOp::GetProcAddress, "DirectInputCreateEx"}, 0, false, false},
+        {SoftOp::DirectInputCreateEx, DIERR_OUTOFMEMORY, false, false},
+        {SoftOp::IDirectInput7_CreateDeviceEx, DIERR_OUTOFMEMORY, true, false},
+        {SoftOp::HeapAlloc, 0, true, true},  // the keyboard format's object array
+        {SoftOp::IDirectInputDevice7_SetDataFormat, DIERR_INVALIDPARAM, true, false},
     };
     struct {
         bool keyboard;
@@ -110,7 +110,7 @@ TEST_F(InputSetUpTest, ARefusedSetUpKeepsNoDeviceAndGivesEverythingBack) {
             Runtime.mainHeap = HeapCreate(0, 4096, 0);
             int objects = SoftDirectInputObjectCount();
             int made = SoftDirectInputDeviceCount();
-            HeadlessFailOn(step.operation, 1, step.result);
+            FailOn(step.operation, 1, step.result);
             EXPECT_EQ(device.setUp(), 0);
             EXPECT_EQ(HeadlessFaultsPending(), 0);
             EXPECT_EQ(*device.state, kInputNoDevice);
@@ -187,7 +187,7 @@ TEST_F(InputTest, AFailedPollKeepsTheLatches) {
     Poll();
     KeyReleased(kKeyA);
     Key(kKeyA, false);
-    HeadlessFailOn("IDirectInputDevice7::GetDeviceState", 1, DIERR_INPUTLOST);
+    FailOn(SoftOp::IDirectInputDevice7_GetDeviceState, 1, DIERR_INPUTLOST);
     EXPECT_EQ(Poll(), 0);
     EXPECT_EQ(KeyboardState.deviceState, kInputPrepared);
     EXPECT_EQ(KeyReleased(kKeyA), 0);
@@ -249,12 +249,12 @@ TEST_F(InputTest, ThePointerStaysOnTheScreen) {
 // it again and reads: the read in between must not leave it acquired and so
 // unable to take its settings.
 TEST_F(InputTest, AMouseRefusedWhileBeingPreparedReadsFromTheNextPoll) {
-    for (const char* step : {"IDirectInputDevice7::SetCooperativeLevel", "IDirectInputDevice7::SetProperty",
-                             "IDirectInputDevice7::Acquire"}) {
-        SCOPED_TRACE(step);
+    for (SoftOp step : {SoftOp::IDirectInputDevice7_SetCooperativeLevel, SoftOp::IDirectInputDevice7_SetProperty,
+                        SoftOp::IDirectInputDevice7_Acquire}) {
+        SCOPED_TRACE(SoftOpName(step));
         MouseSuspend(1);
         MouseSuspend(0);
-        HeadlessFailOn(step, 1, DIERR_NOTINITIALIZED);
+        FailOn(step, 1, DIERR_NOTINITIALIZED);
         EXPECT_EQ(MouseFrame(), 0);
         EXPECT_EQ(MouseState.deviceState, kInputPrepared);
         EXPECT_EQ(MouseFrame(), 1);

@@ -141,7 +141,7 @@ TEST_F(SoftDirectDrawTest, IsMadeThroughTheModuleForTheDefaultDeviceOnly) {
     EXPECT_EQ(create(&device, &made, kIidDirectDraw7, nullptr), DDERR_INVALIDDIRECTDRAWGUID);
     EXPECT_EQ(create(nullptr, &made, kIidDirectDrawGammaControl, nullptr), DDERR_INVALIDPARAMS);
     EXPECT_EQ(create(nullptr, &made, kIidDirectDraw7, dd), CLASS_E_NOAGGREGATION);
-    HeadlessFailOn("DirectDrawCreateEx", 1, DDERR_OUTOFMEMORY);
+    FailOn(SoftOp::DirectDrawCreateEx, 1, DDERR_OUTOFMEMORY);
     EXPECT_EQ(create(nullptr, &made, kIidDirectDraw7, nullptr), DDERR_OUTOFMEMORY);
     EXPECT_EQ(made, nullptr);
     EXPECT_EQ(SoftDirectDrawObjectCount(), objectsBefore + 1);
@@ -466,29 +466,29 @@ TEST_F(SoftDirectDrawTest, EveryOperationAnswersAnInjectedFault) {
     HDC dc = nullptr;
     DDGAMMARAMP ramp = {};
     const struct {
-        const char* name;
+        Fault name;
         std::function<HRESULT()> call;
     } cases[] = {
-        {"IDirectDraw7::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(kWindow, kExclusive); }},
-        {"IDirectDraw7::SetDisplayMode", [&] { return dd->SetDisplayMode(64, 32, 32, 0, 0); }},
-        {"IDirectDraw7::CreateSurface", [&] { return dd->CreateSurface(&description, &surface, nullptr); }},
-        {"IDirectDraw7::GetScanLine", [&] { return dd->GetScanLine(&line); }},
-        {"IDirectDraw7::RestoreAllSurfaces", [&] { return dd->RestoreAllSurfaces(); }},
-        {"IDirectDrawSurface7::GetAttachedSurface", [&] { return front->GetAttachedSurface(&caps, &surface); }},
-        {"IDirectDrawSurface7::Flip", [&] { return front->Flip(nullptr, DDFLIP_WAIT); }},
-        {"IDirectDrawSurface7::Blt", [&] { return Fill(plain, kRed); }},
-        {"IDirectDrawSurface7::BltFast", [&] { return plain->BltFast(0, 0, plain, nullptr, DDBLTFAST_WAIT); }},
-        {"IDirectDrawSurface7::Lock", [&] { return plain->Lock(nullptr, &description, DDLOCK_WAIT, nullptr); }},
-        {"IDirectDrawSurface7::GetDC", [&] { return plain->GetDC(&dc); }},
-        {"IDirectDrawSurface7::Restore", [&] { return plain->Restore(); }},
-        {"IDirectDrawSurface7::QueryInterface", [&] { return front->QueryInterface(kIidUnknown, &object); }},
-        {"IDirectDrawGammaControl::GetGammaRamp", [&] { return gamma->GetGammaRamp(0, &ramp); }},
-        {"IDirectDrawGammaControl::SetGammaRamp", [&] { return gamma->SetGammaRamp(0, &ramp); }},
+        {SoftOp::IDirectDraw7_SetCooperativeLevel, [&] { return dd->SetCooperativeLevel(kWindow, kExclusive); }},
+        {SoftOp::IDirectDraw7_SetDisplayMode, [&] { return dd->SetDisplayMode(64, 32, 32, 0, 0); }},
+        {SoftOp::IDirectDraw7_CreateSurface, [&] { return dd->CreateSurface(&description, &surface, nullptr); }},
+        {SoftOp::IDirectDraw7_GetScanLine, [&] { return dd->GetScanLine(&line); }},
+        {SoftOp::IDirectDraw7_RestoreAllSurfaces, [&] { return dd->RestoreAllSurfaces(); }},
+        {SoftOp::IDirectDrawSurface7_GetAttachedSurface, [&] { return front->GetAttachedSurface(&caps, &surface); }},
+        {SoftOp::IDirectDrawSurface7_Flip, [&] { return front->Flip(nullptr, DDFLIP_WAIT); }},
+        {SoftOp::IDirectDrawSurface7_Blt, [&] { return Fill(plain, kRed); }},
+        {SoftOp::IDirectDrawSurface7_BltFast, [&] { return plain->BltFast(0, 0, plain, nullptr, DDBLTFAST_WAIT); }},
+        {SoftOp::IDirectDrawSurface7_Lock, [&] { return plain->Lock(nullptr, &description, DDLOCK_WAIT, nullptr); }},
+        {SoftOp::IDirectDrawSurface7_GetDC, [&] { return plain->GetDC(&dc); }},
+        {SoftOp::IDirectDrawSurface7_Restore, [&] { return plain->Restore(); }},
+        {SoftOp::IDirectDrawSurface7_QueryInterface, [&] { return front->QueryInterface(kIidUnknown, &object); }},
+        {SoftOp::IDirectDrawGammaControl_GetGammaRamp, [&] { return gamma->GetGammaRamp(0, &ramp); }},
+        {SoftOp::IDirectDrawGammaControl_SetGammaRamp, [&] { return gamma->SetGammaRamp(0, &ramp); }},
     };
     const HRESULT injected = static_cast<HRESULT>(0x8876ABCD);
     int surfaces = SoftDirectDrawSurfaceCount();
     for (const auto& c : cases) {
-        HeadlessFailOn(c.name, 1, injected);
+        FailOn(c.name, 1, injected);
         EXPECT_EQ(c.call(), injected) << c.name;
         EXPECT_EQ(HeadlessFaultsPending(), 0) << c.name;
     }
@@ -511,7 +511,7 @@ TEST_F(SoftWinmmTest, PeriodsEndOnlyAsTheyWereBegun) {
     EXPECT_EQ(timeEndPeriod(7), MMRESULT{TIMERR_NOERROR});
     EXPECT_EQ(timeEndPeriod(7), MMRESULT{TIMERR_NOCANDO});
     EXPECT_EQ(SoftTimerPeriodsBegun(), before);
-    HeadlessFailOn("timeBeginPeriod", 1, TIMERR_NOCANDO);
+    FailOn(SoftOp::timeBeginPeriod, 1, TIMERR_NOCANDO);
     EXPECT_EQ(timeBeginPeriod(1), MMRESULT{TIMERR_NOCANDO});
     EXPECT_EQ(SoftTimerPeriodsBegun(), before);
 }

@@ -171,7 +171,7 @@ TEST_F(SoftDirectInputTest, IsMadeForReleasedVersionsOfItsOneInterfaceAndCountsR
     EXPECT_EQ(Create(0x0800, DIERR_OLDDIRECTINPUTVERSION), nullptr);
     EXPECT_EQ(Create(0x0400, DIERR_BETADIRECTINPUTVERSION), nullptr);
     EXPECT_EQ(Create(0, DIERR_NOTINITIALIZED), nullptr);
-    HeadlessFailOn("DirectInputCreateEx", 1, kInjected);
+    FailOn(SoftOp::DirectInputCreateEx, 1, kInjected);
     EXPECT_EQ(Create(0x0700, kInjected), nullptr);
     EXPECT_EQ(SoftDirectInputObjectCount(), objectsBefore + 1);
 
@@ -189,7 +189,7 @@ TEST_F(SoftDirectInputTest, MakesOnlyTheSystemKeyboardAndMouse) {
     EXPECT_EQ(made, nullptr);
     EXPECT_EQ(input->CreateDeviceEx(kGuidSysMouse, kIidDirectInput7A, &made, nullptr), DIERR_NOINTERFACE);
     EXPECT_EQ(input->CreateDeviceEx(kGuidSysMouse, kIidDirectInputDevice7A, &made, input), DIERR_NOAGGREGATION);
-    HeadlessFailOn("IDirectInput7::CreateDeviceEx", 1, kInjected);
+    FailOn(SoftOp::IDirectInput7_CreateDeviceEx, 1, kInjected);
     EXPECT_EQ(input->CreateDeviceEx(kGuidSysMouse, kIidDirectInputDevice7A, &made, nullptr), kInjected);
     EXPECT_EQ(SoftDirectInputDeviceCount(), devicesBefore);
 
@@ -406,21 +406,22 @@ TEST_F(SoftDirectInputTest, EveryDeviceOperationAnswersAnInjectedFaultAndDoesNot
     DWORD count = 24;
     DIPROPDWORD size = Record(0, DIPH_DEVICE, 2);
     const struct {
-        const char* name;
+        Fault name;
         std::function<HRESULT()> call;
     } cases[] = {
-        {"IDirectInputDevice7::SetDataFormat", [&] { return mouse->SetDataFormat(&formats.mouse); }},
-        {"IDirectInputDevice7::SetCooperativeLevel", [&] { return mouse->SetCooperativeLevel(window, kMouseLevel); }},
-        {"IDirectInputDevice7::SetProperty", [&] { return Property(mouse, true, kBufferSize, &size); }},
-        {"IDirectInputDevice7::GetProperty", [&] { return Property(mouse, false, kBufferSize, &size); }},
-        {"IDirectInputDevice7::Acquire", [&] { return mouse->Acquire(); }},
-        {"IDirectInputDevice7::Unacquire", [&] { return keyboard->Unacquire(); }},
-        {"IDirectInputDevice7::GetDeviceState", [&] { return mouse->GetDeviceState(sizeof(state), &state); }},
-        {"IDirectInputDevice7::GetDeviceData",
+        {SoftOp::IDirectInputDevice7_SetDataFormat, [&] { return mouse->SetDataFormat(&formats.mouse); }},
+        {SoftOp::IDirectInputDevice7_SetCooperativeLevel,
+         [&] { return mouse->SetCooperativeLevel(window, kMouseLevel); }},
+        {SoftOp::IDirectInputDevice7_SetProperty, [&] { return Property(mouse, true, kBufferSize, &size); }},
+        {SoftOp::IDirectInputDevice7_GetProperty, [&] { return Property(mouse, false, kBufferSize, &size); }},
+        {SoftOp::IDirectInputDevice7_Acquire, [&] { return mouse->Acquire(); }},
+        {SoftOp::IDirectInputDevice7_Unacquire, [&] { return keyboard->Unacquire(); }},
+        {SoftOp::IDirectInputDevice7_GetDeviceState, [&] { return mouse->GetDeviceState(sizeof(state), &state); }},
+        {SoftOp::IDirectInputDevice7_GetDeviceData,
          [&] { return mouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), events, &count, 0); }},
     };
     for (const auto& c : cases) {
-        HeadlessFailOn(c.name, 1, kInjected);
+        FailOn(c.name, 1, kInjected);
         EXPECT_EQ(c.call(), kInjected) << c.name;
     }
     EXPECT_EQ(HeadlessFaultsPending(), 0);

@@ -104,7 +104,7 @@ TEST_F(SoftGdiTest, DisplayContextReportsTheDesktop) {
 }
 
 TEST_F(SoftGdiTest, FaultsReachTheObjectCalls) {
-    HeadlessFailOn("CreatePen", 1, 0);
+    FailOn(SoftOp::CreatePen, 1, 0);
     EXPECT_EQ(CreatePen(PS_SOLID, 0, 0), nullptr);
     HPEN pen = CreatePen(PS_SOLID, 0, 0);
     EXPECT_NE(pen, nullptr);

@@ -11,6 +11,7 @@
 
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "support/fixture.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ TEST_F(KernelModuleTest, UnknownModulesAndHandlesGiveNothing) {
 
 TEST_F(KernelModuleTest, UntargetedLoadFaultFailsAnyModule) {
     int loads = SoftModuleLoadCount("KERNEL32.DLL");
-    HeadlessFailOn("LoadLibraryA", 1, 0);
+    FailOn(SoftOp::LoadLibraryA, 1, 0);
     EXPECT_EQ(LoadLibraryA("KERNEL32.DLL"), nullptr);
     EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
@@ -202,7 +203,7 @@ TEST_F(KernelModuleTest, UntargetedLoadFaultFailsAnyModule) {
 
 TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
     int loads = SoftModuleLoadCount("KERNEL32.DLL");
-    HeadlessFailOn("LoadLibraryA DDRAW.DLL", 1, 0);
+    FailOn(Fault{SoftOp::LoadLibraryA, "DDRAW.DLL"}, 1, 0);
     HMODULE module = LoadLibraryA("kernel32.dll");
     EXPECT_NE(module, nullptr);
     EXPECT_EQ(HeadlessFaultsPending(), 1);
@@ -212,14 +213,14 @@ TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
 
 TEST_F(KernelModuleTest, FaultAimedAtAModuleFailsIt) {
     int loads = SoftModuleLoadCount("KERNEL32.DLL");
-    HeadlessFailOn("LoadLibraryA KERNEL32.DLL", 1, 0);
+    FailOn(Fault{SoftOp::LoadLibraryA, "KERNEL32.DLL"}, 1, 0);
     EXPECT_EQ(LoadLibraryA("kernel32.dll"), nullptr);
     EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
 
     HMODULE module = LoadLibraryA("kernel32.dll");
     ASSERT_NE(module, nullptr);
-    HeadlessFailOn("GetProcAddress Sleep", 1, 0);
+    FailOn(Fault{SoftOp::GetProcAddress, "Sleep"}, 1, 0);
     EXPECT_EQ(GetProcAddress(module, "Sleep"), nullptr);
     EXPECT_NE(GetProcAddress(module, "Sleep"), nullptr);
     FreeLibrary(module);
@@ -300,11 +301,11 @@ TEST_F(KernelFileTest, InvalidHandlesAreRefused) {
 TEST_F(KernelFileTest, WriteFaultGivesItsResultAndWritesNothing) {
     HANDLE file = Create();
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    HeadlessFailOn("WriteFile", 1, 0);
+    FailOn(SoftOp::WriteFile, 1, 0);
     DWORD written = 99;
     EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 0);
     EXPECT_EQ(written, 0u);
-    HeadlessFailOn("WriteFile", 1, 5);
+    FailOn(SoftOp::WriteFile, 1, 5);
     EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 5);
     EXPECT_EQ(written, 0u);
     EXPECT_TRUE(WriteFile(file, "kept", 4, &written, nullptr));
@@ -376,18 +377,18 @@ std::vector<int> FailingCalls(int calls) {
 }
 
 TEST_F(KernelClockTest, FaultsFireOnTheirNthCallForTheirNumberOfTimes) {
-    HeadlessFailOn("QueryPerformanceCounter", 3, 0);
+    FailOn(SoftOp::QueryPerformanceCounter, 3, 0);
     EXPECT_EQ(HeadlessFaultsPending(), 1);
     EXPECT_EQ(FailingCalls(2), std::vector<int>{});
     EXPECT_EQ(HeadlessFaultsPending(), 1);
     EXPECT_EQ(FailingCalls(3), std::vector<int>{1});
     EXPECT_EQ(HeadlessFaultsPending(), 0);
 
-    HeadlessFailOn("QueryPerformanceCounter", 2, 0, 3);
+    FailOn(SoftOp::QueryPerformanceCounter, 2, 0, 3);
     EXPECT_EQ(FailingCalls(6), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(HeadlessFaultsPending(), 0);
 
-    HeadlessFailOn("QueryPerformanceCounter", 1, 0, -1);
+    FailOn(SoftOp::QueryPerformanceCounter, 1, 0, -1);
     EXPECT_EQ(FailingCalls(50).size(), 50u);
     EXPECT_EQ(HeadlessFaultsPending(), 1);
     HeadlessReset();
@@ -396,7 +397,7 @@ TEST_F(KernelClockTest, FaultsFireOnTheirNthCallForTheirNumberOfTimes) {
 }
 
 TEST_F(KernelClockTest, FaultsCountOnlyTheirOwnOperation) {
-    HeadlessFailOn("QueryPerformanceCounter", 2, 0);
+    FailOn(SoftOp::QueryPerformanceCounter, 2, 0);
     LARGE_INTEGER value;
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(QueryPerformanceFrequency(&value));
     EXPECT_EQ(FailingCalls(3), std::vector<int>{2});

@@ -172,10 +172,10 @@ TEST_F(SoftUserWindowTest, VisibleStyleShowsAndActivatesOnCreation) {
 TEST_F(SoftUserWindowTest, RegistrationAndCreationFaults) {
     std::string name = FreshClassName();
     WNDCLASSEXA record = ClassRecord(name.c_str());
-    HeadlessFailOn("RegisterClassExA", 1, 0);
+    FailOn(SoftOp::RegisterClassExA, 1, 0);
     EXPECT_EQ(RegisterClassExA(&record), 0);
     ASSERT_NE(RegisterClassExA(&record), 0);  // the fault was spent; the name was never taken
-    HeadlessFailOn("CreateWindowExA", 1, 0);
+    FailOn(SoftOp::CreateWindowExA, 1, 0);
     EXPECT_EQ(CreateWindowExA(0, name.c_str(), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_NE(CreateWindowExA(0, name.c_str(), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
 }
@@ -467,7 +467,7 @@ TEST_F(SoftUserPaintTest, DefaultProcedureValidatesSoTheQueueEmpties) {
     // A failing BeginPaint cannot keep the default procedure from validating.
     ShowWindow(window, SW_HIDE);
     ShowWindow(window, SW_SHOW);
-    HeadlessFailOn("BeginPaint", 1, 0, -1);
+    FailOn(SoftOp::BeginPaint, 1, 0, -1);
     EXPECT_EQ(PaintsOf(window), 1);
 }
 
@@ -492,7 +492,7 @@ TEST_F(SoftUserPaintTest, BeginPaintGivesAContextThatEndPaintReleases) {
     ASSERT_NE(BeginPaint(window, &paint), nullptr);
     EXPECT_EQ(paint.rcPaint.right, 0);
     EndPaint(window, &paint);
-    HeadlessFailOn("BeginPaint", 1, 0);
+    FailOn(SoftOp::BeginPaint, 1, 0);
     EXPECT_EQ(BeginPaint(window, &paint), nullptr);
     EXPECT_EQ(SoftGdiDcCount(), contexts);
 }
@@ -515,7 +515,7 @@ TEST_F(SoftUserPaintTest, DeviceContextsOfWindowsAndTheScreen) {
     DeleteDC(other);
     EXPECT_EQ(SoftGdiDcCount(), contexts);
 
-    HeadlessFailOn("GetDC", 1, 0);
+    FailOn(SoftOp::GetDC, 1, 0);
     EXPECT_EQ(GetDC(nullptr), nullptr);
 }
 
@@ -621,19 +621,19 @@ TEST_F(SoftUserDesktopTest, CurrentModesByDeviceNameAndForThePrimary) {
 
 TEST_F(SoftUserDesktopTest, FaultsOnTheEnumerationAndOnOneDevice) {
     DISPLAY_DEVICEA device;
-    HeadlessFailOn("EnumDisplayDevicesA", 2, 0);
+    FailOn(SoftOp::EnumDisplayDevicesA, 2, 0);
     EXPECT_TRUE(Device(0, &device));
     EXPECT_FALSE(Device(1, &device));
     EXPECT_TRUE(Device(1, &device));
 
     DEVMODEA mode = {};
     mode.dmSize = sizeof(mode);
-    HeadlessFailOn("EnumDisplaySettingsA \\\\.\\DISPLAY2", 1, 0, 2);
+    FailOn(Fault{SoftOp::EnumDisplaySettingsA, "\\\\.\\DISPLAY2"}, 1, 0, 2);
     EXPECT_TRUE(EnumDisplaySettingsA("\\\\.\\DISPLAY1", ENUM_CURRENT_SETTINGS, &mode));
     EXPECT_FALSE(EnumDisplaySettingsA("\\\\.\\display2", ENUM_CURRENT_SETTINGS, &mode));
     EXPECT_FALSE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));  // the primary
     EXPECT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
-    HeadlessFailOn("EnumDisplaySettingsA", 1, 0);
+    FailOn(SoftOp::EnumDisplaySettingsA, 1, 0);
     EXPECT_FALSE(EnumDisplaySettingsA("\\\\.\\DISPLAY1", ENUM_CURRENT_SETTINGS, &mode));
     EXPECT_TRUE(EnumDisplaySettingsA("\\\\.\\DISPLAY1", ENUM_CURRENT_SETTINGS, &mode));
 }

@@ -165,7 +165,7 @@ TEST_F(GrabTest, GrabTakesRectanglesUpToTheEdgesAndNotBeyond) {
         EXPECT_EQ(SpriteGrab(-1, o.x, o.y, o.width, o.height), 0);
         EXPECT_EQ(ScreenState.spriteTable->listHead, nullptr);
     }
-    HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
+    FailOn(SoftOp::IDirectDraw7_CreateSurface, 1, DDERR_OUTOFMEMORY);
     EXPECT_EQ(SpriteGrab(-1, 0, 0, 8, 8), 0);
     EXPECT_EQ(ScreenState.spriteTable->listHead, nullptr);
 }
@@ -225,7 +225,7 @@ TEST_F(GrabTest, ConversionReadsEachDepthFromTheRowsAtTheLockPitch) {
     EXPECT_EQ(rows32[31], 0xEE);
 
     EXPECT_EQ(convert(8), rows32);
-    HeadlessFailOn("IDirectDrawSurface7::GetDC", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDrawSurface7_GetDC, 1, DDERR_GENERIC);
     std::vector<uint8_t> out(32);
     EXPECT_EQ(SurfaceToBgrRows(surface, 5, 2, 8, out.data()), 0);
 }
@@ -279,21 +279,21 @@ TEST_F(GrabTest, SaveRefusesWithoutANameOrAPicture) {
 // failed.
 TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
     struct {
-        const char* operation;
+        Fault operation;
         int nth;
         int64_t result;
-    } faults[] = {
-        {"CreateFileA", 1, -1},     {"WriteFile", 1, FALSE},
-        {"WriteFile", 2, FALSE},    {"WriteFile", 3, FALSE},   {"WriteFile", 3, TRUE},
-        {"CloseHandle", 1, FALSE},  {"MoveFileExA", 1, FALSE}, {"IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST},
-        {"HeapAlloc", 1, 0}};
+    } faults[] = {{SoftOp::CreateFileA, 1, -1},    {SoftOp::WriteFile, 1, FALSE},
+                  {SoftOp::WriteFile, 2, FALSE},   {SoftOp::WriteFile, 3, FALSE},
+                  {SoftOp::WriteFile, 3, TRUE},    {SoftOp::CloseHandle, 1, FALSE},
+                  {SoftOp::MoveFileExA, 1, FALSE}, {SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_SURFACELOST},
+                  {SoftOp::HeapAlloc, 1, 0}};
     Put(file, "the earlier picture");
     for (const auto& fault : faults) {
         SCOPED_TRACE(testing::Message() << fault.operation << " " << fault.nth << " " << fault.result);
         Paint(ScreenState.backBuffer, Pattern, 640);
         ASSERT_NE(SpriteGrab(0, 0, 0, 7, 3), 0);
         size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
-        HeadlessFailOn(fault.operation, fault.nth, fault.result);
+        FailOn(fault.operation, fault.nth, fault.result);
         EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
         EXPECT_EQ(HeadlessFaultsPending(), 0);
         EXPECT_EQ(SoftHeapBlockCount(Runtime.mainHeap), blocks);

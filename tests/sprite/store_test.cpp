@@ -106,7 +106,7 @@ TEST_F(StoreTest, FailedRestoreLockKeepsTheBackupForTheNextRestore) {
     SpriteRecord* sprite = Make(0, 20, 10);
     std::vector<uint32_t> picture = Pixels(sprite, true);
     Focus(HostEventType::FocusLost);
-    HeadlessFailOn("IDirectDrawSurface7::Lock", 1, DDERR_SURFACELOST);
+    FailOn(SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_SURFACELOST);
     Focus(HostEventType::FocusGained);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
     ASSERT_NE(sprite->backup, nullptr);
@@ -121,19 +121,19 @@ TEST_F(StoreTest, FailedRestoreLockKeepsTheBackupForTheNextRestore) {
 // the lost picture rather than stale or foreign bytes.
 TEST_F(StoreTest, RefusedBackupKeepsNothingAndTheRestoreLeavesTheLostPicture) {
     struct {
-        const char* operation;
+        Fault operation;
         int64_t result;
-    } faults[] = {{"IDirectDraw7::CreateSurface", DDERR_OUTOFMEMORY},
-                  {"IDirectDrawSurface7::Blt", DDERR_GENERIC},
-                  {"IDirectDrawSurface7::Lock", DDERR_SURFACEBUSY},
-                  {"HeapAlloc", 0}};
+    } faults[] = {{SoftOp::IDirectDraw7_CreateSurface, DDERR_OUTOFMEMORY},
+                  {SoftOp::IDirectDrawSurface7_Blt, DDERR_GENERIC},
+                  {SoftOp::IDirectDrawSurface7_Lock, DDERR_SURFACEBUSY},
+                  {SoftOp::HeapAlloc, 0}};
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.operation);
         SpriteRecord* sprite = Make(0, 20, 10);
         Pixels(sprite, true);
         int surfaces = SurfaceCount();
         size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
-        HeadlessFailOn(fault.operation, 1, fault.result);
+        FailOn(fault.operation, 1, fault.result);
         Focus(HostEventType::FocusLost);
         EXPECT_EQ(HeadlessFaultsPending(), 0);
         EXPECT_EQ(sprite->backup, nullptr);
@@ -162,7 +162,7 @@ TEST_F(StoreTest, MemorySpritesAreNeitherBackedUpNorRestored) {
     SpriteRecord* memory = Make(1, 8, 8, kSpriteMemoryOnly);
     ASSERT_EQ(memory->depth, kSpriteInMemory);
     std::memset(memory->surface, 0x5A, 64);
-    HeadlessFailOn("IDirectDraw7::CreateSurface", 1, DDERR_GENERIC);
+    FailOn(SoftOp::IDirectDraw7_CreateSurface, 1, DDERR_GENERIC);
     Focus(HostEventType::FocusLost);
     EXPECT_EQ(HeadlessFaultsPending(), 1);
     EXPECT_EQ(memory->backup, nullptr);

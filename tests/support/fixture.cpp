@@ -27,3 +27,14 @@ int TestSurface::CountNot(uint32_t background) const {
     for (uint32_t p : pixels) count += p != background;
     return count;
 }
+
+std::string Fault::Name() const {
+    std::string name = SoftOpName(operation);
+    return target ? name + " " + target : name;
+}
+
+std::ostream& operator<<(std::ostream& out, const Fault& fault) { return out << fault.Name(); }
+
+void FailOn(const Fault& fault, int nth, int64_t result, int times) {
+    HeadlessFailOn(fault.Name().c_str(), nth, result, times);
+}
