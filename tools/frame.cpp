@@ -1,6 +1,7 @@
 // Renders frames of the orbit scene with the software GDI:
 //   ravlin_frame FILE [WIDTH HEIGHT CLOCK SCALE]   (default 1024 768 0.1 1)
-//     writes one frame as a 24-bit BMP, so that a person can look at it;
+//     writes one frame as a 24-bit BMP, so that a person can look at it, as
+//     the program writes its screenshot;
 //   ravlin_frame --find SCREENSHOT [FRAMES]        (default 3000)
 //     finds which of the program's first FRAMES frames a 24-bit BMP screenshot
 //     shows (the frames of the animation, before any key, at its size), and
@@ -16,8 +17,12 @@
 
 #include "app/orbit.h"
 #include "core/runtime.h"
+#include "display/screen.h"
 #include "draw/context.h"
+#include "draw/screen_target.h"
+#include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "sprite/grab.h"
 
 namespace {
 
@@ -29,37 +34,13 @@ struct Image {
 };
 
 constexpr int kMaxSide = 16384;
-
-void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
+constexpr int kScreenDepth = 32;      // the program's, which the software display draws
+constexpr intptr_t kFrameSprite = 0;  // the sprite the frame is grabbed into
 
 uint32_t LittleEndian(const std::vector<uint8_t>& in, size_t at, int bytes) {
     uint32_t value = 0;
     for (int i = 0; i < bytes; ++i) value |= uint32_t(in[at + i]) << (8 * i);
     return value;
-}
-
-// As a bottom-up 24-bit BMP.
-bool WriteBmp(const char* path, const Image& image) {
-    const uint32_t rowBytes = 3 * image.width + (image.width & 3);
-    std::vector<uint8_t> file;
-    file.push_back('B');
-    file.push_back('M');
-    PutLittleEndian(file, 54 + rowBytes * image.height, 4);
-    PutLittleEndian(file, 0, 4);
-    PutLittleEndian(file, 54, 4);
-    for (int field : {40, image.width, image.height}) PutLittleEndian(file, uint32_t(field), 4);
-    PutLittleEndian(file, 1, 2);
-    PutLittleEndian(file, 24, 2);
-    for (int i = 0; i < 6; ++i) PutLittleEndian(file, 0, 4);
-    for (int y = image.height - 1; y >= 0; --y) {
-        for (int x = 0; x < image.width; ++x) PutLittleEndian(file, image.pixels[size_t(y) * image.width + x], 3);
-        file.insert(file.end(), size_t(image.width & 3), 0);
-    }
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    return bool(out);
 }
 
 // An uncompressed bottom-up 24-bit BMP, as the program's screenshot is; false
@@ -103,14 +84,28 @@ int64_t CountDifferences(const Image& a, const Image& b) {
     return count;
 }
 
+// The frame as the program's F2 screenshot makes it: the scene drawn on the
+// cleared back buffer of a screen of the frame's size, grabbed into a sprite
+// and written by the runtime's own BMP writer. The headless host's display is
+// in memory; its one desktop is given the frame's size, as the program's
+// screen has the size of its desktop.
 int WriteFrame(const char* path, int width, int height, double clock, float scale) {
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
         std::fprintf(stderr, "ravlin_frame: the size must be 1 to %d pixels each way\n", kMaxSide);
         return 2;
     }
-    Image image{width, height, std::vector<uint32_t>(size_t(width) * height)};
-    Render(clock, scale, &image);
-    if (!WriteBmp(path, image)) {
+    HeadlessSetDesktop({width, height, kScreenDepth, 60});
+    if (!ScreenOpen(width, height, kScreenDepth, "ravlin_frame")) {
+        std::fprintf(stderr, "ravlin_frame: cannot open a %d x %d x %d screen\n", width, height, kScreenDepth);
+        return 1;
+    }
+    ScreenClear(0);
+    DrawBegin(ScreenDrawTarget());
+    OrbitSceneDraw(clock, scale, width / 2, height / 2);
+    DrawEnd();
+    const bool written = SpriteGrab(kFrameSprite, 0, 0, width, height) && SpriteSave(kFrameSprite, path);
+    ScreenClose();
+    if (!written) {
         std::fprintf(stderr, "ravlin_frame: cannot write %s\n", path);
         return 1;
     }
