@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "soft/reference/gdi_cases.h"
+#include "tests/platform/soft/reference/gdi_cases.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "soft/reference/gdi_cases.h"
+#include "tests/platform/soft/reference/gdi_cases.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -1,5 +1,5 @@
 // The software GDI against Windows' GDI: every reference case, drawn by the
-// system's GDI under Wine and kept in tests/soft/reference, is drawn again
+// system's GDI under Wine and kept in tests/platform/soft/reference, is drawn again
 // here and must come out the same, pixel for pixel, with the same result.
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "soft/reference/gdi_cases.h"
+#include "tests/platform/soft/reference/gdi_cases.h"
 #include "support/fixture.h"
 
 namespace {
