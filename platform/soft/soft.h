@@ -148,6 +148,11 @@ void SoftDisplayFocus(bool active);
 // The window that has the focus, or null.
 HWND SoftActiveWindow();
 
+// Queues a message for no window, as a thread message is (WM_QUIT, which
+// PostQuitMessage posts, is one): what other code in a process can put in
+// the queue the runtime pumps.
+void SoftPostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
 // ---- user -----------------------------------------------------------------
 
 // Display devices, as Windows enumerates them. The runtime reaches this

@@ -111,9 +111,12 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return procedure(hwnd, message, wParam, lParam);
 }
 
-void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return;
+void Queue(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     User.posted.push_back(MSG{hwnd, message, wParam, lParam, SoftTickCount(), {0, 0}});
+}
+
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (hwnd) Queue(hwnd, message, wParam, lParam);
 }
 
 struct MessageFilter {
@@ -527,6 +530,8 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM, LPARAM) {
 }
 
 HWND SoftActiveWindow() { return User.active; }
+
+void SoftPostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) { Queue(nullptr, message, wParam, lParam); }
 
 // ---- painting and device contexts -----------------------------------------
 

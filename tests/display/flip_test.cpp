@@ -4,6 +4,7 @@
 
 #include "display/screen.h"
 #include "platform/host/headless.h"
+#include "platform/soft/soft.h"
 #include "sprite/store.h"
 #include "support/display.h"
 
@@ -184,9 +185,18 @@ TEST_F(DisplayTest, WindowMessagesAnswerAsTheirTableSays) {
     EXPECT_EQ(DisplayWindowProc(w, WM_LBUTTONDOWN, 0, 0), 0);
     HeadlessScript(0, {HostEventType::Close, 0, 0, 0});
     ASSERT_EQ(Open(), 1);
+    // A quit request is dispatched like any other message: the pump goes on
+    // past it, and neither it nor a close request ends anything.
+    constexpr UINT kQuit = 0x0012;  // WM_QUIT, which the runtime never names
+    SoftPostThreadMessage(kQuit, 0, 0);
+    SoftPostThreadMessage(0x0400, 0, 0);  // WM_USER, the first of a program's own
     ScreenFlip();
-    EXPECT_EQ(ScreenState.active, 1);  // a close request changes nothing
+    EXPECT_EQ(ScreenState.active, 1);
     EXPECT_EQ(HeadlessFrames().size(), 1u);
+    MSG left;
+    EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE)) << "message " << left.message << " left behind";
+    ScreenFlip();
+    EXPECT_EQ(HeadlessFrames().size(), 2u);
 }
 
 TEST_F(DisplayTest, PacingWaitsMoreThanOnePeriodOfTheCounter) {
