@@ -169,12 +169,13 @@ def test_f2_writes_the_linux_screenshot(root, frames):
 
 
 def test_focus_loss_then_return_restores_the_picture(root, frames):
-    reports = run_page(root, "events=10:away:400,20:down:Space,21:up:Space&dump=15", WINDOW)
+    reports = run_page(root, "events=10:away:400,20:hide:400,30:down:Space,31:up:Space&dump=15,25", WINDOW)
     end = end_of(reports)
     check(end["presentsWhileAway"] == 0, f"{end['presentsWhileAway']} frames were presented without the focus")
     frames.find("dump-15.bmp", reports["dump-15"])
+    frames.find("dump-25.bmp", reports["dump-25"])
     check(end["code"] == 0, "the program did not end after the focus came back")
-    print("web-e2e: without the focus nothing is presented; with it back the picture is the program's again")
+    print("web-e2e: blurred or hidden, the page is presented nothing; back, it shows the program's picture again")
 
 
 def bench(root):

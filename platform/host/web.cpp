@@ -335,6 +335,7 @@ void StartPage() {
     WebPageStart();
     for (const KeyCode& key : kKeyCodes) WebKeyCode(key.name, key.code);
     WebHost.start = WebNow();
+    WebHost.workSince = WebHost.start;
     WebHost.refresh = std::max(WebRefreshRate(), 1);
     for (int i = 0; i < 256; ++i) {
         for (int channel = 0; channel < 3; ++channel) WebHost.gamma[channel * 256 + i] = uint16_t(i * 257);

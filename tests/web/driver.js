@@ -3,10 +3,12 @@
 // reports to the server that serves the page:
 //   events=N:ACTION,...  after present N: down:CODE, up:CODE (KeyboardEvent.code),
 //                        move:DX:DY, away:MS (the page loses the focus, and has
-//                        it back MS later)
+//                        it back MS later), hide:MS (the page is hidden, and
+//                        shown again MS later)
 //   dump=N,...           after present N, post the canvas as a 24-bit BMP
 //   bench=N              at the end, post the timings of the frames while
-//                        running (11 to N) and of the shrinking end after N
+//                        running (11 to N) and of the shrinking end once its
+//                        frames no longer wait 40 ms (N + 5 to N + 40)
 //   again=1              after the end, press a key and wait for the program's
 //                        first present again
 // At the end it posts the exit code, the presents counted, whether the canvas
@@ -65,6 +67,14 @@
     return bytes;
   };
 
+  // A headless page is never hidden; the test's page says it is.
+  let hidden = false;
+  Object.defineProperty(document, 'visibilityState', {get: () => (hidden ? 'hidden' : 'visible')});
+  const setHidden = (value) => {
+    hidden = away = value;
+    document.dispatchEvent(new Event('visibilitychange'));
+  };
+
   const act = ([name, a, b]) => {
     if (name === 'down' || name === 'up') {
       window.dispatchEvent(new KeyboardEvent(name === 'down' ? 'keydown' : 'keyup', {code: a, bubbles: true}));
@@ -77,6 +87,9 @@
         away = false;
         window.dispatchEvent(new FocusEvent('focus'));
       }, +a);
+    } else if (name === 'hide') {
+      setHidden(true);
+      setTimeout(() => setHidden(false), +a);
     }
   };
 
@@ -107,7 +120,7 @@
     if (benchFrames) {
       // The first frames, while the page settles, are not counted.
       post('bench', JSON.stringify({running: timings(frames.slice(10, benchFrames)),
-                                    shrinking: timings(frames.slice(benchFrames + 2, benchFrames + 40))}));
+                                    shrinking: timings(frames.slice(benchFrames + 4, benchFrames + 40))}));
     }
     const {width, height, data} = canvasPixels();
     let black = true;
