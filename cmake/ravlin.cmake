@@ -12,8 +12,13 @@ endif()
 
 # The same floating-point values on both builds: no fused multiply-add, and on
 # 32-bit x86 SSE2 arithmetic instead of the x87's extended precision.
+# WebAssembly's arithmetic is IEEE single and double already (Emscripten's
+# toolchain calls the processor x86); there the SSE2 conversions the runtime
+# uses come from Emscripten's SSE2 over WebAssembly's SIMD.
 add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffp-contract=off>")
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+if(EMSCRIPTEN)
+    add_compile_options(-msimd128 -msse2)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
     add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-msse2;-mfpmath=sse>")
 endif()
 

@@ -18,6 +18,10 @@ ensure_packages() {
 # What building and testing need on Debian 12.
 BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
 
+# The web build and its tests: Emscripten (with the Node.js module its
+# optimiser needs) and a browser to run them in.
+WEB_PACKAGES=(emscripten node-acorn chromium)
+
 # Wine with its 32-bit part, for the Windows build's tests.
 ensure_wine() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,6 +1,7 @@
 // Where the software layer meets the machine. A host provides everything
 // below; which host runs is decided when linking: `sdl` for the program,
-// `headless` for tests and benchmarks. Nothing outside platform/ includes this.
+// `headless` for tests and benchmarks, `web` for the program in a web page.
+// Nothing outside platform/ includes this.
 //
 // A host must provide:
 //   - a clock: a tick counter and its rate, and a sleep that moves it on;

@@ -1,0 +1,511 @@
+// The web host: the program in a browser page, built with Emscripten and
+// Asyncify. The program's loop runs as it is: Sleep and the flip's wait for
+// the vertical blank suspend the program and give the browser its turn.
+//
+// - The clock is the page's performance.now().
+// - The one desktop is the page's viewport in device pixels.
+// - The exclusive display is the page's canvas: a present converts the
+//   changed rectangle to RGBA and puts it into the canvas with putImageData.
+//   The vertical blank is the browser's next animation frame.
+// - Events come from the page's listeners, which this host adds when it
+//   starts and removes at the end: keys by KeyboardEvent.code, the mouse's
+//   movementX/movementY, focus and visibility. The first key or click asks
+//   for full screen and the first click for Pointer Lock.
+//
+// The page's half of the host is the object Module.webHost, made by
+// WebPageStart: the canvas, its context and the events not yet taken.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/host/host.h"
+#include "platform/host/scan_line.h"
+
+namespace {
+
+constexpr int64_t kTicksPerSecond = 10'000'000;
+constexpr double kTicksPerMillisecond = kTicksPerSecond / 1000.0;
+
+struct WebHostState {
+    bool pageStarted = false;
+    double start = 0;  // performance.now() when the host started, in ms
+    int refresh = 60;  // the page's animation frames a second, as it measured them
+    bool displayOpen = false;
+    int width = 0;  // the open mode: the canvas's size
+    int height = 0;
+    // True while the canvas holds no whole earlier frame: after a new mode.
+    bool wholeFrameDue = true;
+    // The canvas's picture as RGBA, which putImageData takes.
+    std::vector<uint32_t> rgba;
+    // The last animation frame's time (ms): the vertical blanks follow it.
+    double blankOrigin = 0;
+    // What the page reads for its frame report: the time the program ran
+    // since the last present, not counting sleeps, and where that began.
+    double workMs = 0;
+    double workSince = 0;
+    uint16_t gamma[768] = {};
+};
+
+WebHostState WebHost;
+
+// The page's events are [type, code, x, y], the type numbered as here.
+static_assert(int(HostEventType::FocusLost) == 0 && int(HostEventType::FocusGained) == 1 &&
+              int(HostEventType::KeyDown) == 3 && int(HostEventType::KeyUp) == 4 && int(HostEventType::KeyHeld) == 5 &&
+              int(HostEventType::MouseMove) == 6 && int(HostEventType::MouseButton) == 7 &&
+              int(HostEventType::MouseWheel) == 8);
+
+// ---- the page's half ------------------------------------------------------
+
+// Makes Module.webHost and adds the page's listeners. Key codes are added by
+// WebKeyCode; the events wait in `events` as [type, code, x, y].
+// clang-format off
+EM_JS(void, WebPageStart, (), {
+    const host = Module.webHost = {
+        canvas: Module.canvas || document.querySelector("canvas"),
+        events: [], keyCodes: new Map(), keysDown: new Set(), active: true, asked: false,
+        refresh: Module.refreshRate || 60, listeners: [],
+    };
+    host.context = host.canvas.getContext("2d", {alpha: false});
+    const push = (type, code, x, y) => host.events.push([type, code, x, y]);
+    const focus = (active) => {
+        if (active === host.active) return;
+        host.active = active;
+        if (!active) host.keysDown.clear();  // the page hears nothing of keys while away
+        push(active ? 1 : 0, 0, 0, 0);
+    };
+    // Full screen on the first key or click, Pointer Lock on the first click:
+    // where the browser allows them, which is only inside such an event.
+    const ask = (click) => {
+        if (!host.asked && document.documentElement.requestFullscreen) {
+            host.asked = true;
+            document.documentElement.requestFullscreen().catch(() => {});
+        }
+        if (click && document.pointerLockElement !== host.canvas && host.canvas.requestPointerLock) {
+            try { const lock = host.canvas.requestPointerLock(); if (lock && lock.catch) lock.catch(() => {}); } catch (e) {}
+        }
+    };
+    const key = (down) => (event) => {
+        const code = host.keyCodes.get(event.code);
+        if (!code) return;
+        event.preventDefault();
+        if (down) ask(false);
+        // Repeats are not presses, and a release is news only of a key seen down.
+        if (down === host.keysDown.has(code)) return;
+        if (down) host.keysDown.add(code); else host.keysDown.delete(code);
+        push(down ? 3 : 4, code, 0, 0);
+    };
+    const buttons = [1, 3, 2];  // left, middle, right as the host numbers them
+    const button = (down) => (event) => {
+        if (down) ask(true);
+        if (event.button < 3) push(7, buttons[event.button], down ? 1 : 0, 0);
+    };
+    const listen = (target, name, handler) => {
+        target.addEventListener(name, handler, {passive: false});
+        host.listeners.push([target, name, handler]);
+    };
+    listen(window, "keydown", key(true));
+    listen(window, "keyup", key(false));
+    listen(window, "mousedown", button(true));
+    listen(window, "mouseup", button(false));
+    listen(window, "mousemove", (event) => {
+        if (host.active && (event.movementX || event.movementY)) push(6, 0, event.movementX | 0, event.movementY | 0);
+    });
+    // A notch a wheel event, away from the user counting up.
+    listen(window, "wheel", (event) => { if (event.deltaY) push(8, event.deltaY < 0 ? 120 : -120, 0, 0); });
+    listen(window, "contextmenu", (event) => event.preventDefault());
+    listen(window, "blur", () => focus(false));
+    listen(window, "focus", () => focus(true));
+    listen(document, "visibilitychange", () => focus(document.visibilityState === "visible"));
+});
+
+EM_JS(void, WebKeyCode, (const char* name, int code), { Module.webHost.keyCodes.set(UTF8ToString(name), code); });
+
+EM_JS(double, WebNow, (), { return performance.now(); });
+
+EM_JS(int, WebViewportWidth, (), { return Math.round(window.innerWidth * (window.devicePixelRatio || 1)); });
+EM_JS(int, WebViewportHeight, (), { return Math.round(window.innerHeight * (window.devicePixelRatio || 1)); });
+EM_JS(int, WebRefreshRate, (), { return Module.webHost.refresh; });
+
+// Sizes the canvas for a mode; the keys down now come back as KeyHeld.
+EM_JS(void, WebCanvasOpen, (int width, int height), {
+    const host = Module.webHost;
+    host.canvas.width = width;
+    host.canvas.height = height;
+    host.image = null;
+    for (const code of host.keysDown) host.events.push([5, code, 0, 0]);
+});
+
+EM_JS(void, WebCanvasCursor, (bool visible), { Module.webHost.canvas.style.cursor = visible ? "" : "none"; });
+
+// Puts the RGBA picture's rectangle into the canvas. The ImageData lies over
+// the program's memory and is made again when that memory grows.
+EM_JS(void, WebCanvasPut, (const uint32_t* rgba, int width, int height, int left, int top, int right, int bottom), {
+    const host = Module.webHost;
+    if (!host.image || host.image.data.buffer !== HEAPU8.buffer || host.imageAt !== rgba) {
+        host.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+        host.imageAt = rgba;
+    }
+    host.context.putImageData(host.image, 0, 0, left, top, right - left, bottom - top);
+});
+
+// Waits for the browser's next animation frame; its time in ms.
+EM_ASYNC_JS(double, WebAnimationFrame, (), { return await new Promise((resolve) => requestAnimationFrame(resolve)); });
+
+// Tells the page of a present: its number is the page's to count.
+EM_JS(void, WebFrameReport, (double workMs, double presentMs), {
+    if (Module.onRavlinFrame) Module.onRavlinFrame(workMs, presentMs);
+});
+
+// The next event, into out[4]; false when none is waiting.
+EM_JS(bool, WebTakeEvent, (int32_t* out), {
+    const event = Module.webHost.events.shift();
+    if (!event) return false;
+    HEAP32.set(event, out >> 2);
+    return true;
+});
+
+EM_JS(void, WebPageEnd, (), {
+    const host = Module.webHost;
+    for (const listener of host.listeners) listener[0].removeEventListener(listener[1], listener[2]);
+    if (document.pointerLockElement && document.exitPointerLock) document.exitPointerLock();
+    host.canvas.style.cursor = "";
+});
+// clang-format on
+
+// ---- keyboard scan codes --------------------------------------------------
+
+struct KeyCode {
+    const char* name;  // KeyboardEvent.code
+    uint8_t code;      // as DirectInput numbers the key
+};
+
+constexpr KeyCode kKeyCodes[] = {
+    {"Escape", 0x01},
+    {"Digit1", 0x02},
+    {"Digit2", 0x03},
+    {"Digit3", 0x04},
+    {"Digit4", 0x05},
+    {"Digit5", 0x06},
+    {"Digit6", 0x07},
+    {"Digit7", 0x08},
+    {"Digit8", 0x09},
+    {"Digit9", 0x0A},
+    {"Digit0", 0x0B},
+    {"Minus", 0x0C},
+    {"Equal", 0x0D},
+    {"Backspace", 0x0E},
+    {"Tab", 0x0F},
+    {"KeyQ", 0x10},
+    {"KeyW", 0x11},
+    {"KeyE", 0x12},
+    {"KeyR", 0x13},
+    {"KeyT", 0x14},
+    {"KeyY", 0x15},
+    {"KeyU", 0x16},
+    {"KeyI", 0x17},
+    {"KeyO", 0x18},
+    {"KeyP", 0x19},
+    {"BracketLeft", 0x1A},
+    {"BracketRight", 0x1B},
+    {"Enter", 0x1C},
+    {"ControlLeft", 0x1D},
+    {"KeyA", 0x1E},
+    {"KeyS", 0x1F},
+    {"KeyD", 0x20},
+    {"KeyF", 0x21},
+    {"KeyG", 0x22},
+    {"KeyH", 0x23},
+    {"KeyJ", 0x24},
+    {"KeyK", 0x25},
+    {"KeyL", 0x26},
+    {"Semicolon", 0x27},
+    {"Quote", 0x28},
+    {"Backquote", 0x29},
+    {"ShiftLeft", 0x2A},
+    // Also the ISO keyboard's key beside Enter, which browsers name so.
+    {"Backslash", 0x2B},
+    {"KeyZ", 0x2C},
+    {"KeyX", 0x2D},
+    {"KeyC", 0x2E},
+    {"KeyV", 0x2F},
+    {"KeyB", 0x30},
+    {"KeyN", 0x31},
+    {"KeyM", 0x32},
+    {"Comma", 0x33},
+    {"Period", 0x34},
+    {"Slash", 0x35},
+    {"ShiftRight", 0x36},
+    {"NumpadMultiply", 0x37},
+    {"AltLeft", 0x38},
+    {"Space", 0x39},
+    {"CapsLock", 0x3A},
+    {"F1", 0x3B},
+    {"F2", 0x3C},
+    {"F3", 0x3D},
+    {"F4", 0x3E},
+    {"F5", 0x3F},
+    {"F6", 0x40},
+    {"F7", 0x41},
+    {"F8", 0x42},
+    {"F9", 0x43},
+    {"F10", 0x44},
+    {"NumLock", 0x45},
+    {"ScrollLock", 0x46},
+    {"Numpad7", 0x47},
+    {"Numpad8", 0x48},
+    {"Numpad9", 0x49},
+    {"NumpadSubtract", 0x4A},
+    {"Numpad4", 0x4B},
+    {"Numpad5", 0x4C},
+    {"Numpad6", 0x4D},
+    {"NumpadAdd", 0x4E},
+    {"Numpad1", 0x4F},
+    {"Numpad2", 0x50},
+    {"Numpad3", 0x51},
+    {"Numpad0", 0x52},
+    {"NumpadDecimal", 0x53},
+    {"IntlBackslash", 0x56},
+    {"F11", 0x57},
+    {"F12", 0x58},
+    {"F13", 0x64},
+    {"F14", 0x65},
+    {"F15", 0x66},
+    // Japanese and Brazilian keys.
+    {"KanaMode", 0x70},
+    {"IntlRo", 0x73},
+    {"Convert", 0x79},
+    {"NonConvert", 0x7B},
+    {"IntlYen", 0x7D},
+    {"NumpadComma", 0x7E},
+    {"NumpadEqual", 0x8D},
+    {"MediaTrackPrevious", 0x90},
+    {"MediaTrackNext", 0x99},
+    {"NumpadEnter", 0x9C},
+    {"ControlRight", 0x9D},
+    {"AudioVolumeMute", 0xA0},
+    {"VolumeMute", 0xA0},
+    {"LaunchApp2", 0xA1},
+    {"MediaPlayPause", 0xA2},
+    {"MediaStop", 0xA4},
+    {"AudioVolumeDown", 0xAE},
+    {"VolumeDown", 0xAE},
+    {"AudioVolumeUp", 0xB0},
+    {"VolumeUp", 0xB0},
+    {"BrowserHome", 0xB2},
+    {"NumpadDivide", 0xB5},
+    {"PrintScreen", 0xB7},
+    {"AltRight", 0xB8},
+    {"Pause", 0xC5},
+    {"Home", 0xC7},
+    {"ArrowUp", 0xC8},
+    {"PageUp", 0xC9},
+    {"ArrowLeft", 0xCB},
+    {"ArrowRight", 0xCD},
+    {"End", 0xCF},
+    {"ArrowDown", 0xD0},
+    {"PageDown", 0xD1},
+    {"Insert", 0xD2},
+    {"Delete", 0xD3},
+    // Older browsers name the Windows keys OSLeft and OSRight.
+    {"MetaLeft", 0xDB},
+    {"OSLeft", 0xDB},
+    {"MetaRight", 0xDC},
+    {"OSRight", 0xDC},
+    {"ContextMenu", 0xDD},
+    {"Power", 0xDE},
+    {"Sleep", 0xDF},
+    {"BrowserSearch", 0xE5},
+    {"BrowserFavorites", 0xE6},
+    {"BrowserRefresh", 0xE7},
+    {"BrowserStop", 0xE8},
+    {"BrowserForward", 0xE9},
+    {"BrowserBack", 0xEA},
+    {"LaunchApp1", 0xEB},
+    {"LaunchMail", 0xEC},
+    {"MediaSelect", 0xED},
+};
+
+// The page's listeners and key table, the first time the host is asked anything.
+void StartPage() {
+    if (WebHost.pageStarted) return;
+    WebHost.pageStarted = true;
+    WebPageStart();
+    for (const KeyCode& key : kKeyCodes) WebKeyCode(key.name, key.code);
+    WebHost.start = WebNow();
+    WebHost.workSince = WebHost.start;
+    WebHost.refresh = std::max(WebRefreshRate(), 1);
+    for (int i = 0; i < 256; ++i) {
+        for (int channel = 0; channel < 3; ++channel) WebHost.gamma[channel * 256 + i] = uint16_t(i * 257);
+    }
+}
+
+}  // namespace
+
+// ---- clock and process ----------------------------------------------------
+
+int64_t HostTicks() {
+    StartPage();
+    return static_cast<int64_t>((WebNow() - WebHost.start) * kTicksPerMillisecond);
+}
+
+int64_t HostTicksPerSecond() { return kTicksPerSecond; }
+
+void HostSleep(uint32_t milliseconds) {
+    const double before = WebNow();
+    WebHost.workMs += before - WebHost.workSince;
+    emscripten_sleep(milliseconds);
+    WebHost.workSince = WebNow();
+}
+
+// The page hears of the end through Module.onExit, with the code.
+void HostExit(uint32_t code) {
+    StartPage();
+    WebPageEnd();
+    emscripten_force_exit(static_cast<int>(code));
+}
+
+// ---- desktops -------------------------------------------------------------
+
+int HostDesktopCount() { return 1; }
+
+HostDesktop HostDesktopAt(int index) {
+    HostDesktop desktop = {};
+    if (index != 0) return desktop;
+    std::strcpy(desktop.name, "\\\\.\\DISPLAY1");
+    desktop.attached = true;
+    desktop.primary = true;
+    desktop.modeReadable = true;
+    desktop.mode = HostPrimaryDesktop();
+    return desktop;
+}
+
+HostDesktopMode HostPrimaryDesktop() {
+    StartPage();
+    return {WebViewportWidth(), WebViewportHeight(), 32, WebHost.refresh};
+}
+
+// ---- the exclusive display ------------------------------------------------
+
+bool HostDisplayOpen(int width, int height, int depth) {
+    (void)depth;  // frames arrive as 32-bit pixels whatever the depth
+    if (width <= 0 || height <= 0) return false;
+    StartPage();
+    if (!WebHost.displayOpen || width != WebHost.width || height != WebHost.height) {
+        WebHost.rgba.assign(size_t(width) * height, 0xFF000000u);
+        WebHost.width = width;
+        WebHost.height = height;
+        WebHost.wholeFrameDue = true;
+        WebCanvasOpen(width, height);
+    }
+    WebHost.displayOpen = true;
+    WebHost.blankOrigin = WebNow();
+    WebHost.workSince = WebNow();
+    return true;
+}
+
+void HostDisplayClose() { WebHost.displayOpen = false; }
+
+namespace {
+
+// X8R8G8B8 to the canvas's RGBA, opaque, for the rectangle given.
+void ConvertToRgba(const uint8_t* pixels, int pitch, const HostRect& area) {
+    for (int y = area.top; y < area.bottom; ++y) {
+        const auto* from = reinterpret_cast<const uint32_t*>(pixels + int64_t{y} * pitch);
+        uint32_t* to = WebHost.rgba.data() + size_t(y) * WebHost.width;
+        for (int x = area.left; x < area.right; ++x) {
+            const uint32_t p = from[x];
+            to[x] = 0xFF000000u | (p & 0x0000FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+        }
+    }
+}
+
+// What changed, or all of the frame where the canvas holds no whole earlier one.
+HostRect PutArea(HostRect changed, int width, int height) {
+    if (WebHost.wholeFrameDue) changed = {0, 0, width, height};
+    return {std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, width),
+            std::min(changed.bottom, height)};
+}
+
+}  // namespace
+
+// The picture reaches the canvas at the animation frame that follows, as a
+// display shows a flipped buffer at its next vertical blank.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                        bool atVerticalBlank) {
+    if (!WebHost.displayOpen) return;
+    const double begin = WebNow();
+    WebHost.workMs += begin - WebHost.workSince;
+    const HostRect area = PutArea(changed, std::min(width, WebHost.width), std::min(height, WebHost.height));
+    const bool any = area.left < area.right && area.top < area.bottom;
+    if (any) ConvertToRgba(pixels, pitch, area);
+    double waited = 0;
+    if (atVerticalBlank) {
+        const double beforeWait = WebNow();
+        WebHost.blankOrigin = WebAnimationFrame();
+        waited = WebNow() - beforeWait;
+    }
+    if (any) {
+        WebCanvasPut(WebHost.rgba.data(), WebHost.width, WebHost.height, area.left, area.top, area.right, area.bottom);
+    }
+    WebHost.wholeFrameDue = false;
+    const double end = WebNow();
+    WebFrameReport(WebHost.workMs, end - begin - waited);
+    WebHost.workMs = 0;
+    WebHost.workSince = end;
+}
+
+// Refresh intervals begin at the animation frames.
+int HostDisplayScanLine() {
+    const int lines = WebHost.displayOpen ? WebHost.height : HostPrimaryDesktop().height;
+    const double period = 1000.0 / WebHost.refresh;
+    const double since = std::max(WebNow() - WebHost.blankOrigin, 0.0);
+    const auto phase = static_cast<int64_t>(std::fmod(since, period) * kTicksPerMillisecond);
+    return ScanLineAt(phase, static_cast<int64_t>(period * kTicksPerMillisecond), lines);
+}
+
+int HostDisplayRefreshRate() {
+    StartPage();
+    return WebHost.refresh;
+}
+
+// A page cannot change the display's gamma: it reads as the identity ramp,
+// and writing it fails.
+bool HostGammaRead(uint16_t ramp[768]) {
+    StartPage();
+    std::memcpy(ramp, WebHost.gamma, sizeof(WebHost.gamma));
+    return true;
+}
+
+bool HostGammaWrite(const uint16_t ramp[768]) {
+    (void)ramp;
+    return false;
+}
+
+void HostCursorShow(bool visible) {
+    StartPage();
+    WebCanvasCursor(visible);
+}
+
+// ---- events ---------------------------------------------------------------
+
+// Events in the order the page heard them; after a focus loss the page has
+// forgotten the keys down, as it hears nothing of them while away.
+bool HostNextEvent(HostEvent* event) {
+    StartPage();
+    int32_t fields[4] = {};
+    if (!WebTakeEvent(fields)) return false;
+    *event = {static_cast<HostEventType>(fields[0]), fields[1], fields[2], fields[3]};
+    return true;
+}
+
+// ---- faults ---------------------------------------------------------------
+
+// Faults are injected by the headless host only.
+bool HostFault(const char* operation, int64_t* result) {
+    (void)operation;
+    (void)result;
+    return false;
+}
