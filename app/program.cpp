@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "app/orbit.h"
@@ -70,10 +71,27 @@ bool ExitTestFires(bool* screenshot) {
     return *screenshot || anyKey || MouseMoveX() > kMouseThreshold || MouseMoveY() > kMouseThreshold;
 }
 
+// A save that failed leaves the earlier file as it was, and says why, as
+// the system words the reason, in one line.
+void ReportFailedSave() {
+    const DWORD reason = GetLastError();
+    char words[200] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0,
+                                  words, sizeof(words), nullptr);
+    // Windows ends its words with a line end.
+    while (length > 0 && std::isspace(static_cast<unsigned char>(words[length - 1]))) words[--length] = 0;
+    if (length == 0) std::snprintf(words, sizeof(words), "error %u", static_cast<unsigned>(reason));
+    char line[260];
+    std::snprintf(line, sizeof(line), "ravlin: could not save %s: %s\n", kScreenshotFile, words);
+    OutputDebugStringA(line);
+}
+
 // The draw buffer is the back buffer again after the flip: it is what is grabbed.
 void SaveScreenshot(const ProgramState& program) {
-    SpriteGrab(kScreenshotSprite, 0, 0, program.screenWidth, program.screenHeight);
-    SpriteSave(kScreenshotSprite, kScreenshotFile);
+    if (!SpriteGrab(kScreenshotSprite, 0, 0, program.screenWidth, program.screenHeight) ||
+        !SpriteSave(kScreenshotSprite, kScreenshotFile)) {
+        ReportFailedSave();
+    }
 }
 
 }  // namespace

@@ -42,29 +42,49 @@ BmpHeaders HeadersFor(int32_t width, int32_t height, uint32_t imageBytes) {
 
 int64_t RowBytes(int32_t width) { return 3 * int64_t{width} + (width & 3); }
 
+// A failure, with its reason for GetLastError.
+int32_t Refused(DWORD reason) {
+    SetLastError(reason);
+    return 0;
+}
+
+// A write that reports fewer bytes than asked ran out of room.
 bool WriteAll(HANDLE file, const void* data, uint32_t length) {
     DWORD written = 0;
-    return WriteFile(file, data, length, &written, nullptr) && written == length;
+    if (!WriteFile(file, data, length, &written, nullptr)) return false;
+    return written == length || Refused(ERROR_DISK_FULL);
+}
+
+// Keeps the reason a step of a save failed for, past the steps that clean up after it.
+int32_t SaveFailed(HANDLE file, const char* temporary) {
+    DWORD reason = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    DeleteFileA(temporary);
+    SetLastError(reason);
+    return 0;
 }
 
 // Writes the whole file beside its final place, under the final name with
 // ".tmp" added, and puts it there only when every write succeeded: a failure
-// leaves the earlier file as it was and no partial one. The name is always
-// the same, so that a file left by a save that never ended is replaced by the
-// next.
+// leaves the earlier file as it was and no partial one. Whatever has the
+// temporary name is removed first and the file is made anew, so that no
+// link, pipe or file left there (by a save that never ended, say) can
+// redirect the picture or hold the save up.
 int32_t WriteBmpFile(const char* fileName, const BmpHeaders& headers, const uint8_t* rows, uint32_t imageBytes) {
     char temporary[MAX_PATH];
     int length = std::snprintf(temporary, sizeof(temporary), "%s.tmp", fileName);
-    if (length < 0 || length >= int(sizeof(temporary))) return 0;
-    HANDLE file =
-        CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    bool written =
-        WriteAll(file, headers.bytes, 14) && WriteAll(file, headers.bytes + 14, 40) && WriteAll(file, rows, imageBytes);
-    written = CloseHandle(file) && written;
-    if (written && MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return 1;
+    if (length < 0 || length >= int(sizeof(temporary))) return Refused(ERROR_FILENAME_EXCED_RANGE);
     DeleteFileA(temporary);
-    return 0;
+    HANDLE file =
+        CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    if (!WriteAll(file, headers.bytes, 14) || !WriteAll(file, headers.bytes + 14, 40) ||
+        !WriteAll(file, rows, imageBytes)) {
+        return SaveFailed(file, temporary);
+    }
+    if (!CloseHandle(file)) return SaveFailed(INVALID_HANDLE_VALUE, temporary);
+    if (!MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return SaveFailed(INVALID_HANDLE_VALUE, temporary);
+    return 1;
 }
 
 void RowFrom16(const uint8_t* source, int32_t width, uint8_t* target) {
@@ -140,22 +160,24 @@ namespace {
 
 // A grab that fails leaves no sprite: a numbered slot stays empty by itself,
 // a dynamic record made for the grab is given back.
-intptr_t GrabFailed(intptr_t number, SpriteRecord* sprite) {
+intptr_t GrabFailed(intptr_t number, SpriteRecord* sprite, DWORD reason) {
     if (number == -1) ObjectTableFree(ScreenState.spriteTable, reinterpret_cast<intptr_t>(sprite));
-    return 0;
+    return Refused(reason);
 }
 
 }  // namespace
 
 intptr_t SpriteGrab(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, int32_t flags) {
     auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, number));
-    if (!sprite) return 0;
+    if (!sprite) return Refused(number < -1 ? ERROR_INVALID_PARAMETER : ERROR_NOT_ENOUGH_MEMORY);
     if (x < 0 || int64_t{x} + width > ScreenState.drawWidth || y < 0 || int64_t{y} + height > ScreenState.drawHeight) {
-        return GrabFailed(number, sprite);
+        return GrabFailed(number, sprite, ERROR_INVALID_PARAMETER);
     }
     // A memory sprite is a block of bytes that no copy between surfaces can reach.
-    if (flags == kSpriteMemoryOnly) return GrabFailed(number, sprite);
-    if (!SpriteSurfaceCreate(sprite, width, height, 0, flags)) return GrabFailed(number, sprite);
+    if (flags == kSpriteMemoryOnly) return GrabFailed(number, sprite, ERROR_INVALID_PARAMETER);
+    if (!SpriteSurfaceCreate(sprite, width, height, 0, flags)) {
+        return GrabFailed(number, sprite, ERROR_NOT_ENOUGH_MEMORY);
+    }
     IDirectDrawSurface7* surface = SpriteSurface(sprite);
     RECT area = {x, y, x + width, y + height};
     surface->BltFast(0, 0, ScreenState.drawSurface, &area, DDBLTFAST_WAIT);
@@ -177,27 +199,31 @@ int32_t SurfaceToBgrRows(IDirectDrawSurface7* surface, int32_t width, int32_t he
     return ConvertThroughDc(surface, width, height, out);
 }
 
+// A failed save says why through GetLastError.
 int32_t SpriteSave(intptr_t number, const char* fileName, int32_t encoderKey, int32_t flags) {
-    if (!fileName) return 0;
+    if (!fileName) return Refused(ERROR_INVALID_PARAMETER);
     auto* sprite = static_cast<SpriteRecord*>(ObjectTableGet(ScreenState.spriteTable, number));
-    if (!sprite || sprite->flags == kSpriteMemoryOnly) return 0;
+    if (!sprite || sprite->flags == kSpriteMemoryOnly) return Refused(ERROR_INVALID_PARAMETER);
     const int32_t width = sprite->width;
     const int32_t height = sprite->height;
     const int64_t rowBytes = RowBytes(width);
     const int64_t imageBytes = rowBytes * height;
     // The file's size must fit its 32-bit field.
-    if (width <= 0 || height <= 0 || imageBytes + kHeadersSize > 0xFFFFFFFF) return 0;
+    if (width <= 0 || height <= 0 || imageBytes + kHeadersSize > 0xFFFFFFFF) return Refused(ERROR_INVALID_PARAMETER);
     auto* rows = static_cast<uint8_t*>(HeapAlloc(Runtime.mainHeap, HEAP_ZERO_MEMORY, size_t(imageBytes)));
-    if (!rows) return 0;
+    if (!rows) return Refused(ERROR_NOT_ENOUGH_MEMORY);
     int32_t result = 0;
     // Sprites made by the grab have the screen's format: read them at its depth.
-    if (SurfaceToBgrRows(SpriteSurface(sprite), width, height, ScreenState.depth, rows)) {
-        result =
-            encoderKey == 0
-                ? WriteBmpFile(fileName, HeadersFor(width, height, uint32_t(imageBytes)), rows, uint32_t(imageBytes))
-                : ImageEncoderCall(fileName, rows, encoderKey, width, height, int32_t(rowBytes), flags);
+    if (!SurfaceToBgrRows(SpriteSurface(sprite), width, height, ScreenState.depth, rows)) {
+        SetLastError(ERROR_BUSY);
+    } else if (encoderKey == 0) {
+        result = WriteBmpFile(fileName, HeadersFor(width, height, uint32_t(imageBytes)), rows, uint32_t(imageBytes));
+    } else {
+        result = ImageEncoderCall(fileName, rows, encoderKey, width, height, int32_t(rowBytes), flags);
     }
+    DWORD reason = GetLastError();
     HeapFree(Runtime.mainHeap, 0, rows);
+    SetLastError(reason);
     return result;
 }
 

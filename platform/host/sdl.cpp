@@ -347,6 +347,8 @@ HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
 // The one leak outside this program's code: the D-Bus library that SDL starts
 // keeps a block it never frees.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+// Which suppressions were used is no news to the user at every exit.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
 namespace {

@@ -150,7 +150,8 @@ struct DirectDrawState {
 
 // Objects the runtime never releases stay reachable from the record, which
 // therefore lives until the process ends.
-DirectDrawState& Ddraw = *new DirectDrawState;
+SoftLasting<DirectDrawState> DdrawRecord;
+DirectDrawState& Ddraw = DdrawRecord.record;
 
 // ---- helpers --------------------------------------------------------------
 

@@ -130,7 +130,8 @@ struct DirectInputState {
 
 // Objects the runtime never releases stay reachable from the record, which
 // therefore lives until the process ends.
-DirectInputState& Dinput = *new DirectInputState;
+SoftLasting<DirectInputState> DinputRecord;
+DirectInputState& Dinput = DinputRecord.record;
 
 // ---- helpers --------------------------------------------------------------
 

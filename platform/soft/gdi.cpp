@@ -80,37 +80,44 @@ constexpr int kStockIndices[] = {kWhiteBrush, BLACK_BRUSH, NULL_BRUSH, kBlackPen
 constexpr int64_t kMaxEllipseExtent = 1 << 16;
 
 struct GdiLibraryState {
-    GdiLibraryState();
-
-    std::vector<GdiEntry> entries;  // entry 0 is never used, so no handle is null
+    // Entry 0 is never used, so no handle is null. Empty until the library is
+    // first used; the stock objects come first.
+    std::vector<GdiEntry> entries;
     std::vector<uint32_t> freeSlots;
-    uint32_t stock[8] = {};  // handles of the stock objects, by stock number
-    int liveObjects = 0;     // pens and brushes, stock objects not counted
+    int liveObjects = 0;  // pens and brushes, stock objects not counted
     int liveDcs = 0;
     // Scratch for the ellipse outline walk.
     std::vector<OutlinePoint> quarter;
     std::vector<OutlinePoint> outline;
 };
 
+GdiLibraryState Gdi;
+
 uint32_t HandleValue(uint32_t slot, uint16_t generation) { return uint32_t{generation} << 16 | slot; }
 
-// The stock objects take the first slots and live for ever.
-GdiLibraryState::GdiLibraryState() : entries(1) {
-    auto makeStock = [this](int number, GdiKind kind, COLORREF colour, bool hollow) {
-        GdiEntry& entry = entries.emplace_back();
+// The stock objects' handles, by stock number: slots 1 to 4, which they
+// hold for ever.
+constexpr uint32_t kStockHandles[8] = {1, 0, 0, 0, 2, 3, 0, 4};
+
+// The table, with the stock objects put in at its first use: nothing is
+// allocated before the program starts.
+std::vector<GdiEntry>& Entries() {
+    std::vector<GdiEntry>& entries = Gdi.entries;
+    if (!entries.empty()) return entries;
+    entries.resize(5);
+    auto makeStock = [&entries](int number, GdiKind kind, COLORREF colour, bool hollow) {
+        GdiEntry& entry = entries[kStockHandles[number]];
         entry.kind = kind;
         entry.stock = true;
         entry.colour = colour;
         entry.hollow = hollow;
-        stock[number] = HandleValue(static_cast<uint32_t>(entries.size() - 1), 0);
     };
     makeStock(kWhiteBrush, GdiKind::Brush, 0xFFFFFF, false);
     makeStock(BLACK_BRUSH, GdiKind::Brush, 0, false);
     makeStock(NULL_BRUSH, GdiKind::Brush, 0, true);
     makeStock(kBlackPen, GdiKind::Pen, 0, false);
+    return entries;
 }
-
-GdiLibraryState Gdi;
 
 uint32_t NewEntry(GdiKind kind) {
     uint32_t slot;
@@ -118,9 +125,10 @@ uint32_t NewEntry(GdiKind kind) {
         slot = Gdi.freeSlots.back();
         Gdi.freeSlots.pop_back();
     } else {
-        if (Gdi.entries.size() > 0xFFFF) return 0;  // the table is full, as a process's GDI quota
-        slot = static_cast<uint32_t>(Gdi.entries.size());
-        Gdi.entries.emplace_back();
+        std::vector<GdiEntry>& entries = Entries();
+        if (entries.size() > 0xFFFF) return 0;  // the table is full, as a process's GDI quota
+        slot = static_cast<uint32_t>(entries.size());
+        entries.emplace_back();
     }
     GdiEntry& entry = Gdi.entries[slot];
     uint16_t generation = entry.generation;
@@ -132,8 +140,9 @@ uint32_t NewEntry(GdiKind kind) {
 
 GdiEntry* Lookup(uint32_t handle, GdiKind kind) {
     uint32_t slot = handle & 0xFFFF;
-    if (slot == 0 || slot >= Gdi.entries.size()) return nullptr;
-    GdiEntry& entry = Gdi.entries[slot];
+    std::vector<GdiEntry>& entries = Entries();
+    if (slot == 0 || slot >= entries.size()) return nullptr;
+    GdiEntry& entry = entries[slot];
     if (entry.kind != kind || HandleValue(slot, entry.generation) != handle) return nullptr;
     return &entry;
 }
@@ -186,8 +195,8 @@ uint32_t NewDc(const DcSurface& surface, bool display) {
     dc.surface = surface;
     dc.display = display;
     // A new device context has the stock white brush and black pen, as on Windows.
-    dc.brush = Gdi.stock[kWhiteBrush];
-    dc.pen = Gdi.stock[kBlackPen];
+    dc.brush = kStockHandles[kWhiteBrush];
+    dc.pen = kStockHandles[kBlackPen];
     ++Lookup(dc.brush, GdiKind::Brush)->selections;
     ++Lookup(dc.pen, GdiKind::Pen)->selections;
     ++Gdi.liveDcs;
@@ -403,7 +412,7 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
 
 HGDIOBJ WINAPI GetStockObject(int i) {
     for (int stock : kStockIndices) {
-        if (stock == i) return HandleOf<HGDIOBJ>(Gdi.stock[i]);
+        if (stock == i) return HandleOf<HGDIOBJ>(kStockHandles[i]);
     }
     return nullptr;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,11 @@ struct SoftHeap {
     size_t count = 0;
 };
 
+// A file from its creation until it is renamed or deleted; closed, it has
+// no descriptor and its handle is refused, but it is still in the making.
 struct SoftFile {
     int fd;
+    char name[MAX_PATH];
 };
 
 struct KernelLibraryState {
@@ -47,11 +51,14 @@ struct KernelLibraryState {
     char processModule = 0;
     // The one thread's priority; its address is the thread's handle.
     int threadPriority = 0;
-    // While a file is being written or renamed, the signals that end the
-    // process are noted instead, and raised again once that is over: a
-    // file is never left half written by them.
+    DWORD lastError = ERROR_SUCCESS;
+    // While a file is in the making, from its creation until it is renamed
+    // or deleted, the signals that end the process are noted instead, and
+    // raised again once that is over: no file is left half written, nor
+    // whole but not in its place. A broken pipe is ignored meanwhile.
     int signalHolds = 0;
     struct sigaction signalActions[3] = {};
+    struct sigaction pipeAction = {};
 };
 
 constexpr int kHeldSignals[3] = {SIGINT, SIGTERM, SIGHUP};
@@ -60,7 +67,8 @@ volatile sig_atomic_t SignalsArrived[3] = {};
 
 // Heaps and files live until the process ends, so the record is never
 // destroyed: what is still allocated at exit stays reachable from it.
-KernelLibraryState& Kernel = *new KernelLibraryState;
+SoftLasting<KernelLibraryState> KernelRecord;
+KernelLibraryState& Kernel = KernelRecord.record;
 
 SoftHeap* HeapFromHandle(HANDLE handle) {
     auto found = std::find(Kernel.heaps.begin(), Kernel.heaps.end(), handle);
@@ -119,19 +127,94 @@ void HoldSignals() {
         sigaction(kHeldSignals[i], nullptr, &Kernel.signalActions[i]);
         if (Kernel.signalActions[i].sa_handler != SIG_IGN) sigaction(kHeldSignals[i], &noting, nullptr);
     }
+    struct sigaction ignoring = {};
+    ignoring.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignoring, &Kernel.pipeAction);
 }
 
 void ReleaseSignals() {
     if (--Kernel.signalHolds > 0) return;
+    sigaction(SIGPIPE, &Kernel.pipeAction, nullptr);
     for (int i = 0; i < 3; ++i) sigaction(kHeldSignals[i], &Kernel.signalActions[i], nullptr);
     for (int i = 0; i < 3; ++i) {
         if (SignalsArrived[i]) raise(kHeldSignals[i]);
     }
 }
 
+// A closed file renamed or deleted (or an attempt at either) is made.
+void FileMade(const char* name) {
+    auto made = std::find_if(Kernel.files.begin(), Kernel.files.end(),
+                             [name](const SoftFile* file) { return file->fd < 0 && std::strcmp(file->name, name) == 0; });
+    if (made == Kernel.files.end()) return;
+    delete *made;
+    Kernel.files.erase(made);
+    ReleaseSignals();
+}
+
+// How Windows numbers the reasons the system gives; the first entry of a
+// number is the one its reason is told by. A reason with no such number is
+// told by its own, with the bit Windows leaves to applications.
+struct ErrorNumber {
+    int posix;
+    DWORD windows;
+};
+
+constexpr ErrorNumber kErrorNumbers[] = {
+    {0, ERROR_SUCCESS},
+    {ENOENT, ERROR_FILE_NOT_FOUND},
+    {ENOTDIR, ERROR_PATH_NOT_FOUND},
+    {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {EACCES, ERROR_ACCESS_DENIED},
+    {EPERM, ERROR_ACCESS_DENIED},
+    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {EROFS, ERROR_WRITE_PROTECT},
+    {EEXIST, ERROR_FILE_EXISTS},
+    {EINVAL, ERROR_INVALID_PARAMETER},
+    {ENOSPC, ERROR_DISK_FULL},
+    {EDQUOT, ERROR_DISK_FULL},
+    {EBUSY, ERROR_BUSY},
+    {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+    {EFBIG, ERROR_FILE_TOO_LARGE},
+    {EISDIR, ERROR_DIRECTORY_NOT_SUPPORTED},
+    {EIO, ERROR_IO_DEVICE},
+};
+
+constexpr DWORD kApplicationError = 0x20000000;
+
+DWORD ErrorFromPosix(int posix) {
+    for (const ErrorNumber& number : kErrorNumbers) {
+        if (number.posix == posix) return number.windows;
+    }
+    return kApplicationError | DWORD(posix);
+}
+
+// The POSIX reason a Windows number stands for, or -1 for a number it has none for.
+int PosixFromError(DWORD windows) {
+    if (windows & kApplicationError) return int(windows & 0xFFFF);
+    for (const ErrorNumber& number : kErrorNumbers) {
+        if (number.windows == windows) return number.posix;
+    }
+    return -1;
+}
+
+// A call that failed on its own says why, as errno has it.
+BOOL FailedWithErrno() {
+    Kernel.lastError = ErrorFromPosix(errno);
+    return FALSE;
+}
+
+// A failure injected into a file operation gives the reason a failing disk would.
+bool FileFault(SoftOp operation, int64_t* result) {
+    if (!SoftFault(operation, result)) return false;
+    Kernel.lastError = ERROR_IO_DEVICE;
+    return true;
+}
+
+// An open file's, not a closed one's.
 SoftFile* FileFromHandle(HANDLE handle) {
     auto found = std::find(Kernel.files.begin(), Kernel.files.end(), handle);
-    return found == Kernel.files.end() ? nullptr : *found;
+    return found == Kernel.files.end() || (*found)->fd < 0 ? nullptr : *found;
 }
 
 }  // namespace
@@ -326,22 +409,36 @@ BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
 
 // ---- files ----------------------------------------------------------------
 
+// Only what the runtime asks for: a file made anew for writing. Whatever
+// already has the name, a link or a pipe included, is refused and left as
+// it is; the file is never opened through a link, nor waited for.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD, HANDLE) {
     int64_t failed;
-    if (SoftFault(SoftOp::CreateFileA, &failed)) return reinterpret_cast<HANDLE>(failed);
-    // Only what the runtime asks for: a new or emptied file, for writing.
-    if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_ALWAYS) {
+    if (FileFault(SoftOp::CreateFileA, &failed)) return reinterpret_cast<HANDLE>(failed);
+    if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_NEW) {
+        Kernel.lastError = ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
-    // Held from before the file is emptied until it is closed.
+    auto* file = new (std::nothrow) SoftFile{-1, {}};
+    if (!file) {
+        Kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return INVALID_HANDLE_VALUE;
+    }
+    int length = std::snprintf(file->name, sizeof(file->name), "%s", lpFileName);
+    if (length < 0 || length >= int(sizeof(file->name))) {
+        delete file;
+        Kernel.lastError = ERROR_FILENAME_EXCED_RANGE;
+        return INVALID_HANDLE_VALUE;
+    }
     HoldSignals();
-    int fd = open(lpFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    file->fd = open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (file->fd < 0) {
+        delete file;
+        Kernel.lastError = ErrorFromPosix(errno);
         ReleaseSignals();
         return INVALID_HANDLE_VALUE;
     }
-    auto* file = new SoftFile{fd};
     Kernel.files.push_back(file);
     return file;
 }
@@ -350,9 +447,12 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPOVERLAPPED) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
     SoftFile* file = FileFromHandle(hFile);
-    if (!file || (!lpBuffer && nNumberOfBytesToWrite)) return FALSE;
+    if (!file || (!lpBuffer && nNumberOfBytesToWrite)) {
+        Kernel.lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
     int64_t failed;
-    if (SoftFault(SoftOp::WriteFile, &failed)) return static_cast<BOOL>(failed);
+    if (FileFault(SoftOp::WriteFile, &failed)) return static_cast<BOOL>(failed);
     const char* data = static_cast<const char*>(lpBuffer);
     DWORD written = 0;
     while (written < nNumberOfBytesToWrite) {
@@ -360,6 +460,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = written;
+            Kernel.lastError = n == 0 ? ERROR_DISK_FULL : ErrorFromPosix(errno);
             return FALSE;
         }
         written += static_cast<DWORD>(n);
@@ -368,32 +469,73 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     return TRUE;
 }
 
+// A rename or a deletion of a file in the making ends its making, whether
+// it succeeds or not.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-    int64_t failed;
-    if (SoftFault(SoftOp::MoveFileExA, &failed)) return static_cast<BOOL>(failed);
-    if (!lpExistingFileName || !lpNewFileName) return FALSE;
-    // Without MOVEFILE_REPLACE_EXISTING an existing target is kept.
-    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) return FALSE;
+    if (!lpExistingFileName || !lpNewFileName) {
+        Kernel.lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
     HoldSignals();
-    bool renamed = std::rename(lpExistingFileName, lpNewFileName) == 0;
+    int64_t failed;
+    BOOL renamed = FALSE;
+    if (FileFault(SoftOp::MoveFileExA, &failed)) {
+        renamed = static_cast<BOOL>(failed);
+    } else if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) {
+        Kernel.lastError = ERROR_FILE_EXISTS;  // an existing target is kept
+    } else {
+        renamed = std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : FailedWithErrno();
+    }
+    FileMade(lpExistingFileName);
     ReleaseSignals();
     return renamed;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+    if (!lpFileName) {
+        Kernel.lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
     int64_t failed;
-    if (SoftFault(SoftOp::DeleteFileA, &failed)) return static_cast<BOOL>(failed);
-    return lpFileName && unlink(lpFileName) == 0;
+    BOOL deleted = FALSE;
+    if (FileFault(SoftOp::DeleteFileA, &failed)) {
+        deleted = static_cast<BOOL>(failed);
+    } else {
+        deleted = unlink(lpFileName) == 0 ? TRUE : FailedWithErrno();
+    }
+    FileMade(lpFileName);
+    return deleted;
 }
 
+// A file closed is still in the making until it is renamed or deleted.
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     SoftFile* file = FileFromHandle(hObject);
-    if (!file) return FALSE;
-    Kernel.files.erase(std::find(Kernel.files.begin(), Kernel.files.end(), file));
+    if (!file) {
+        Kernel.lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
     int closed = close(file->fd);
-    delete file;
-    ReleaseSignals();
+    if (closed != 0) Kernel.lastError = ErrorFromPosix(errno);
+    file->fd = -1;
     int64_t failed;
-    if (SoftFault(SoftOp::CloseHandle, &failed)) return static_cast<BOOL>(failed);
+    if (FileFault(SoftOp::CloseHandle, &failed)) return static_cast<BOOL>(failed);
     return closed == 0;
+}
+
+// ---- reasons --------------------------------------------------------------
+
+DWORD WINAPI GetLastError() { return Kernel.lastError; }
+
+void WINAPI SetLastError(DWORD dwErrCode) { Kernel.lastError = dwErrCode; }
+
+// The system's words for a reason, as the C library has them, without the
+// line end Windows adds.
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
+    const int posix = PosixFromError(dwMessageId);
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer || nSize == 0 || posix < 0) {
+        Kernel.lastError = posix < 0 ? ERROR_MR_MID_NOT_FOUND : ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    int length = std::snprintf(lpBuffer, nSize, "%s", std::strerror(posix));
+    return length < 0 ? 0 : std::min<DWORD>(DWORD(length), nSize - 1);
 }

@@ -34,7 +34,32 @@
 #define DI_NOEFFECT S_FALSE
 #define DIGDD_PEEK 0x00000001
 
+// Reasons for a failure that the software kernel gives beyond those the
+// runtime sets itself.
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_TOO_MANY_OPEN_FILES 4
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_WRITE_PROTECT 19
+#define ERROR_FILE_EXISTS 80
+#define ERROR_FILE_TOO_LARGE 223
+#define ERROR_MR_MID_NOT_FOUND 317
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336
+#define ERROR_IO_DEVICE 1117
+
 // ---- kernel ---------------------------------------------------------------
+
+// A library's record, made in static storage without allocating, before the
+// program starts, and never destroyed: what it holds at the process's end is
+// still reachable from it.
+template <typename Record>
+union SoftLasting {
+    SoftLasting() : record() {}
+    ~SoftLasting() {}
+    Record record;
+};
 
 // Live heaps, and the blocks a heap holds.
 size_t SoftHeapCount();

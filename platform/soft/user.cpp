@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -43,7 +42,7 @@ struct Window {
 struct UserLibraryState {
     std::vector<WindowClass> classes;
     std::vector<Window> windows;  // in creation order
-    std::deque<MSG> posted;
+    std::vector<MSG> posted;  // a few at a time, taken from the front
     // Window handles are never reused, not even across SoftUserReset, so a
     // stale handle stays refused.
     uintptr_t handlesIssued = 0;

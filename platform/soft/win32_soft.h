@@ -4,6 +4,7 @@
 // is not available, which keeps the runtime honest about what it uses.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -107,7 +108,7 @@ typedef struct _devicemodeA DEVMODEA;
 
 #define GENERIC_WRITE 0x40000000
 #define FILE_SHARE_READ 0x00000001
-#define CREATE_ALWAYS 2
+#define CREATE_NEW 1
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
@@ -128,6 +129,22 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 [[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
 // Where a program without a console says why it stops: standard error here.
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+// The reason the thread's last failed call gave, and the system's words for it.
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD dwErrCode);
+
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
+                            DWORD nSize, va_list* Arguments);
+
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_DISK_FULL 112
+#define ERROR_BUSY 170
+#define ERROR_FILENAME_EXCED_RANGE 206
 
 #define THREAD_PRIORITY_HIGHEST 2
 

@@ -159,12 +159,14 @@ void Release(int frame, int32_t key) {
 
 // How the program ends, and what it writes on the way: each case scripts a
 // run, which must end with code 0 after the shrink, leaving ravlin.bmp or
-// nothing. A second F2 during the shrink writes the picture of that moment.
+// nothing, and saying on standard error only why a save failed. A second F2
+// during the shrink writes the picture of that moment.
 TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
     struct Case {
         const char* name;
         std::function<void()> script;
         bool writes;
+        const char* says = "";
     } cases[] = {
         {"another key writes nothing", [] { Release(3, kSpace); }, false},
         {"F2 writes", [] { Release(3, kF2); }, true},
@@ -195,13 +197,15 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
              Release(3, kF2);
              FailOn(SoftOp::IDirectDraw7_CreateSurface, 2, DDERR_OUTOFMEMORY);
          },
-         false},
+         false,
+         "ravlin: could not save ravlin.bmp: Cannot allocate memory\n"},
         {"a failed save still ends",
          [] {
              Release(3, kF2);
              FailOn(SoftOp::WriteFile, 1, FALSE, -1);
          },
-         false},
+         false,
+         "ravlin: could not save ravlin.bmp: Input/output error\n"},
     };
     std::vector<std::vector<uint8_t>> files;
     for (const Case& c : cases) {
@@ -212,12 +216,14 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
         c.script();
         HeadlessStopAfterFrames(200);
         uint32_t code = 99;
+        testing::internal::CaptureStderr();
         try {
             ProgramMain();
         } catch (const HeadlessExit& exit) {
             code = exit.code;
         } catch (const HeadlessStopped&) {
         }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
         HeadlessHoldKeys({});
         EXPECT_EQ(code, 0u);
         EXPECT_LE(HeadlessFrames().size(), size_t(20 + 39 + 1));

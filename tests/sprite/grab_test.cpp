@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +115,51 @@ TEST_F(GrabTest, TwoPixelSpriteReplacesAnOlderFileWithTheSixtyTwoByteBmp) {
     expected.insert(expected.end(), {0, 0, 0xFF, 0xFF, 0, 0, 0, 0});
     EXPECT_EQ(Contents(file), expected);
     EXPECT_EQ(Entries(directory), std::vector<std::string>{"ravlin.bmp"});
+}
+
+// Whatever has the temporary name is removed, never written through or
+// waited for: a link's target and a pipe stay as they were, and the picture
+// lands in a file of its own. A directory there cannot be removed: the save
+// fails, saying so, and keeps the earlier file.
+TEST_F(GrabTest, NothingUnderTheTemporaryNameRedirectsOrHoldsUpTheSave) {
+    const fs::path temporary = file.string() + ".tmp";
+    const fs::path victim = directory / "victim";
+    struct {
+        const char* name;
+        std::function<void()> make;
+        int32_t saved;
+        std::vector<std::string> left;
+    } cases[] = {
+        {"a link to another file", [&] { fs::create_symlink(victim, temporary); }, 1, {"ravlin.bmp", "victim"}},
+        {"a link to nowhere", [&] { fs::create_symlink(directory / "nowhere", temporary); }, 1, {"ravlin.bmp", "victim"}},
+        {"a pipe", [&] { ASSERT_EQ(mkfifo(temporary.c_str(), 0666), 0); }, 1, {"ravlin.bmp", "victim"}},
+        {"a read-only file",
+         [&] {
+             Put(temporary, "left by a save cut short");
+             fs::permissions(temporary, fs::perms::owner_read);
+         },
+         1,
+         {"ravlin.bmp", "victim"}},
+        {"a directory", [&] { fs::create_directory(temporary); }, 0, {"ravlin.bmp", "ravlin.bmp.tmp", "victim"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(file, "the earlier picture");
+        Put(victim, "another's file");
+        c.make();
+        EXPECT_EQ(SavePattern(3, 2), c.saved);
+        if (!c.saved) {
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+        }
+        std::vector<uint8_t> victimBytes = Contents(victim);
+        EXPECT_EQ(std::string(victimBytes.begin(), victimBytes.end()), "another's file");
+        EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_EQ(Contents(file).size(), c.saved ? 54u + 12u * 2u : 19u);
+        std::vector<std::string> left = Entries(directory);
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, c.left);
+        fs::remove_all(temporary);
+    }
 }
 
 TEST_F(GrabTest, RowsGoBottomUpAndArePaddedWithZerosToFourBytes) {
@@ -282,11 +330,16 @@ TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
         Fault operation;
         int nth;
         int64_t result;
-    } faults[] = {{SoftOp::CreateFileA, 1, -1},    {SoftOp::WriteFile, 1, FALSE},
-                  {SoftOp::WriteFile, 2, FALSE},   {SoftOp::WriteFile, 3, FALSE},
-                  {SoftOp::WriteFile, 3, TRUE},    {SoftOp::CloseHandle, 1, FALSE},
-                  {SoftOp::MoveFileExA, 1, FALSE}, {SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_SURFACELOST},
-                  {SoftOp::HeapAlloc, 1, 0}};
+        DWORD reason;  // what GetLastError says after
+    } faults[] = {{SoftOp::CreateFileA, 1, -1, ERROR_IO_DEVICE},
+                  {SoftOp::WriteFile, 1, FALSE, ERROR_IO_DEVICE},
+                  {SoftOp::WriteFile, 2, FALSE, ERROR_IO_DEVICE},
+                  {SoftOp::WriteFile, 3, FALSE, ERROR_IO_DEVICE},
+                  {SoftOp::WriteFile, 3, TRUE, ERROR_DISK_FULL},
+                  {SoftOp::CloseHandle, 1, FALSE, ERROR_IO_DEVICE},
+                  {SoftOp::MoveFileExA, 1, FALSE, ERROR_IO_DEVICE},
+                  {SoftOp::IDirectDrawSurface7_Lock, 1, DDERR_SURFACELOST, ERROR_BUSY},
+                  {SoftOp::HeapAlloc, 1, 0, ERROR_NOT_ENOUGH_MEMORY}};
     Put(file, "the earlier picture");
     for (const auto& fault : faults) {
         SCOPED_TRACE(testing::Message() << fault.operation << " " << fault.nth << " " << fault.result);
@@ -295,6 +348,7 @@ TEST_F(GrabTest, FailedSaveKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
         size_t blocks = SoftHeapBlockCount(Runtime.mainHeap);
         FailOn(fault.operation, fault.nth, fault.result);
         EXPECT_EQ(SpriteSave(0, file.c_str()), 0);
+        EXPECT_EQ(GetLastError(), fault.reason);
         EXPECT_EQ(HeadlessFaultsPending(), 0);
         EXPECT_EQ(SoftHeapBlockCount(Runtime.mainHeap), blocks);
         std::vector<uint8_t> kept = Contents(file);

@@ -236,13 +236,14 @@ protected:
         path = ::testing::TempDir() + "ravlin_kernel_" + info->name() + ".bin";
         std::filesystem::remove(path);
     }
+    // The deletion also ends the making of a file a test closed.
     void TearDown() override {
-        std::filesystem::remove(path);
+        DeleteFileA(path.c_str());
         KernelTest::TearDown();
     }
 
     HANDLE Create() {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
     std::string Contents() const {
@@ -253,10 +254,7 @@ protected:
     std::string path;
 };
 
-TEST_F(KernelFileTest, CreateAlwaysReplacesALongerFile) {
-    std::ofstream(path, std::ios::binary) << std::string(1000, 'x');
-    ASSERT_EQ(Contents().size(), 1000u);
-
+TEST_F(KernelFileTest, CreateNewMakesAFileAndRefusesAnExistingName) {
     HANDLE file = Create();
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ASSERT_NE(file, nullptr);
@@ -269,11 +267,13 @@ TEST_F(KernelFileTest, CreateAlwaysReplacesALongerFile) {
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(Contents(), "hello world");
 
-    // Again, with nothing written: the file is left empty.
-    file = Create();
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(), "");
+    EXPECT_EQ(Create(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    char words[64];
+    EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, words, sizeof(words), nullptr),
+              std::strlen("File exists"));
+    EXPECT_STREQ(words, "File exists");
+    EXPECT_EQ(Contents(), "hello world");
 }
 
 TEST_F(KernelFileTest, InvalidHandlesAreRefused) {
@@ -322,30 +322,35 @@ void SeeSignal(int signal) { SignalsSeen.push_back(signal); }
 
 }  // namespace
 
-// A signal that would end the process while a file is open, or in a rename,
-// arrives once the file is closed (or renamed), so that no file is cut short;
-// the process's own handlers are back in place after.
-TEST_F(KernelFileTest, SignalsWaitUntilTheFileIsClosed) {
-    struct sigaction seeing = {}, before[2] = {};
+// A signal that would end the process while a file is in the making, from
+// its creation until it is in its place, arrives once it is there, so that
+// no file is cut short or left under its temporary name; a broken pipe is
+// ignored meanwhile. The process's own handlers are back in place after.
+TEST_F(KernelFileTest, SignalsWaitUntilTheFileIsInItsPlace) {
+    const int signals[] = {SIGTERM, SIGHUP, SIGPIPE};
+    struct sigaction seeing = {}, before[3] = {};
     seeing.sa_handler = SeeSignal;
-    sigaction(SIGTERM, &seeing, &before[0]);
-    sigaction(SIGHUP, &seeing, &before[1]);
+    for (int i = 0; i < 3; ++i) sigaction(signals[i], &seeing, &before[i]);
     SignalsSeen.clear();
+    const std::string placed = path + ".placed";
 
     HANDLE file = Create();
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     raise(SIGTERM);
-    raise(SIGHUP);
-    EXPECT_TRUE(SignalsSeen.empty());
+    raise(SIGPIPE);
     EXPECT_TRUE(WriteFile(file, "whole", 5, nullptr, nullptr));
     EXPECT_TRUE(CloseHandle(file));
+    raise(SIGHUP);
+    EXPECT_TRUE(SignalsSeen.empty());
+    EXPECT_TRUE(MoveFileExA(path.c_str(), placed.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(SignalsSeen, (std::vector<int>{SIGTERM, SIGHUP}));
-    EXPECT_EQ(Contents(), "whole");
     raise(SIGTERM);
     EXPECT_EQ(SignalsSeen.size(), 3u);
+    std::ifstream in(placed);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "whole");
+    std::filesystem::remove(placed);
 
-    sigaction(SIGTERM, &before[0], nullptr);
-    sigaction(SIGHUP, &before[1], nullptr);
+    for (int i = 0; i < 3; ++i) sigaction(signals[i], &before[i], nullptr);
 }
 
 // ---- clock and fault counting ---------------------------------------------
