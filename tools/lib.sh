@@ -16,7 +16,7 @@ ensure_packages() {
 }
 
 # What building and testing need on Debian 12.
-BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
+BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxrandr-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
 
 # The web build and its tests: Emscripten (with the Node.js module its
 # optimiser needs) and a browser to run them in.
