@@ -2,9 +2,10 @@
 //   ravlin_frame FILE [WIDTH HEIGHT CLOCK SCALE]   (default 1024 768 0.1 1)
 //     writes one frame as a 24-bit BMP, so that a person can look at it, as
 //     the program writes its screenshot;
-//   ravlin_frame --find SCREENSHOT [FRAMES]        (default 3000)
+//   ravlin_frame --find SCREENSHOT [FRAMES [WIDTH HEIGHT]]   (default 3000)
 //     finds which of the program's first FRAMES frames a 24-bit BMP screenshot
-//     shows (the frames of the animation, before any key, at its size), and
+//     shows (the frames of the animation, before any key, at its size, or in a
+//     mode of WIDTH x HEIGHT scaled to its size as the SDL host scales it), and
 //     says how many of its pixels differ from that frame. Exit code 0 when a
 //     frame matches it pixel for pixel, 1 otherwise.
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include "draw/context.h"
 #include "draw/screen_target.h"
 #include "platform/host/headless.h"
+#include "platform/host/viewport.h"
 #include "platform/soft/soft.h"
 #include "sprite/grab.h"
 
@@ -113,13 +115,31 @@ int WriteFrame(const char* path, int width, int height, double clock, float scal
     return 0;
 }
 
-int FindFrame(const char* path, int frames) {
+// The frame as a screen of `shown`'s size shows a mode of the frame's size:
+// scaled to fill it, centred, black beside it (viewport.h).
+void ShowScaled(const Image& frame, Image* shown) {
+    const HostViewport view = ViewportFor(frame.width, frame.height, shown->width, shown->height);
+    std::fill(shown->pixels.begin(), shown->pixels.end(), 0);
+    for (int y = 0; y < view.height; ++y) {
+        const uint32_t* row = &frame.pixels[size_t(ModePixelOf(y, frame.height, view.height)) * frame.width];
+        uint32_t* to = &shown->pixels[size_t(view.y + y) * shown->width + view.x];
+        for (int x = 0; x < view.width; ++x) to[x] = row[ModePixelOf(x, frame.width, view.width)];
+    }
+}
+
+int FindFrame(const char* path, int frames, int modeWidth, int modeHeight) {
     Image screenshot;
     if (!ReadBmp(path, &screenshot)) {
         std::fprintf(stderr, "ravlin_frame: %s is not an uncompressed 24-bit BMP\n", path);
         return 2;
     }
-    Image frame{screenshot.width, screenshot.height, std::vector<uint32_t>(screenshot.pixels.size())};
+    if (modeWidth < 1 || modeHeight < 1 || modeWidth > kMaxSide || modeHeight > kMaxSide) {
+        modeWidth = screenshot.width;
+        modeHeight = screenshot.height;
+    }
+    Image frame{modeWidth, modeHeight, std::vector<uint32_t>(size_t(modeWidth) * modeHeight)};
+    Image shown{screenshot.width, screenshot.height, std::vector<uint32_t>(screenshot.pixels.size())};
+    const bool scaled = modeWidth != screenshot.width || modeHeight != screenshot.height;
     int best = 0;
     double bestClock = 0;
     int64_t fewest = INT64_MAX;
@@ -127,11 +147,12 @@ int FindFrame(const char* path, int frames) {
     for (int n = 1; n <= frames && fewest > 0; ++n) {
         clock += 0.1;  // as the program's frame loop advances it
         Render(clock, 1.0f, &frame);
-        int64_t differences = CountDifferences(screenshot, frame);
+        if (scaled) ShowScaled(frame, &shown);
+        int64_t differences = CountDifferences(screenshot, scaled ? shown : frame);
         if (differences < fewest) best = n, bestClock = clock, fewest = differences;
     }
     std::printf("%s: frame %d (clock %.17g) of the %dx%d animation, %lld of %zu pixels differ\n", path, best, bestClock,
-                screenshot.width, screenshot.height, static_cast<long long>(fewest), screenshot.pixels.size());
+                modeWidth, modeHeight, static_cast<long long>(fewest), screenshot.pixels.size());
     return fewest == 0 ? 0 : 1;
 }
 
@@ -139,15 +160,16 @@ int FindFrame(const char* path, int frames) {
 
 int main(int argc, char** argv) {
     RuntimeStart();
-    if (argc >= 3 && argc <= 4 && std::strcmp(argv[1], "--find") == 0) {
-        return FindFrame(argv[2], argc == 4 ? std::atoi(argv[3]) : 3000);
+    if ((argc == 3 || argc == 4 || argc == 6) && std::strcmp(argv[1], "--find") == 0) {
+        return FindFrame(argv[2], argc >= 4 ? std::atoi(argv[3]) : 3000, argc == 6 ? std::atoi(argv[4]) : 0,
+                         argc == 6 ? std::atoi(argv[5]) : 0);
     }
     if (argc == 2) return WriteFrame(argv[1], 1024, 768, 0.1, 1.0f);
     if (argc == 6) {
         return WriteFrame(argv[1], std::atoi(argv[2]), std::atoi(argv[3]), std::atof(argv[4]),
                           float(std::atof(argv[5])));
     }
-    std::fprintf(stderr, "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n       %s --find SCREENSHOT [FRAMES]\n", argv[0],
+    std::fprintf(stderr, "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n       %s --find SCREENSHOT [FRAMES [WIDTH HEIGHT]]\n", argv[0],
                  argv[0]);
     return 2;
 }

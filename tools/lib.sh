@@ -16,7 +16,7 @@ ensure_packages() {
 }
 
 # What building and testing need on Debian 12.
-BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
+BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxrandr-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
 
 # The web build and its tests: Emscripten (with the Node.js module its
 # optimiser needs) and a browser to run them in.
@@ -56,8 +56,9 @@ run_under_wine() {
     return $status
 }
 
-# What running the program without a display needs.
-RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
+# What running the program without a display needs; Xorg's dummy driver and
+# xrandr for a virtual screen that can change size, which Xvfb's cannot.
+RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
 # Starts Xvfb on a free display of the given geometry and exports DISPLAY.
 start_virtual_display() {
@@ -65,6 +66,48 @@ start_virtual_display() {
     fifo=$(mktemp -u)
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    VIRTUAL_DISPLAY_PID=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+# Starts Xorg with its dummy driver on a free display and exports DISPLAY:
+# its screen has the geometry WIDTHxHEIGHT and can be made any smaller common
+# size with xrandr -s. Its configuration and log go in the folder $2.
+start_resizable_display() {
+    local width=${1%x*} height=${1#*x} fifo
+    cat >"$2/xorg.conf" <<END
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+EndSection
+Section "Device"
+    Identifier "card"
+    Driver "dummy"
+    VideoRam $((width * height * 4 / 1024 + 1024))
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0-1000.0
+    VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "card"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Modes "${width}x$height"
+        Virtual $width $height
+    EndSubSection
+EndSection
+END
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    # A configuration named relative to the folder, as Xorg takes it from any user.
+    (cd "$2" && exec Xorg -displayfd 3 -config xorg.conf -logfile xorg.log -nolisten tcp -noreset -novtswitch \
+        3>"$fifo" >/dev/null 2>&1) &
     VIRTUAL_DISPLAY_PID=$!
     local number
     read -r number <"$fifo"

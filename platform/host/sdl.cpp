@@ -39,6 +39,7 @@
 
 // Last: Xlib's macros would rename names of the headers above.
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace {
 
@@ -76,6 +77,14 @@ struct SdlHostState {
     int height = 0;
     int refresh = kDefaultRefresh;
     bool focused = false;
+
+    // SDL reads the desktops' sizes when it starts and never again. The X
+    // screen's size as RandR last reported it, where the screen is one
+    // desktop; 0 until it has reported one.
+    int screenWidth = 0;
+    int screenHeight = 0;
+    // The type of RandR's event for a new size of the screen; 0 while unasked.
+    int screenChangeEvent = 0;
 
     // Whether the renderer's vsync waits for the display's own vertical blank.
     // Where it does not, presents at the vertical blank wait on the host's
@@ -392,6 +401,10 @@ HostDesktop HostDesktopAt(int index) {
     SDL_DisplayMode mode = {};
     desktop.modeReadable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
     if (desktop.modeReadable) desktop.mode = ModeOf(mode);
+    if (desktop.modeReadable && SdlHost.screenWidth > 0) {
+        desktop.mode.width = SdlHost.screenWidth;
+        desktop.mode.height = SdlHost.screenHeight;
+    }
     return desktop;
 }
 
@@ -533,13 +546,15 @@ bool SetMode(int width, int height) {
     return true;
 }
 
-// The X display SDL draws on, or null under another video driver.
-Display* XDisplayOfWindow() {
+// The X display SDL draws on and the window's X window, or a null display
+// under another video driver.
+Display* XDisplayOfWindow(Window* xWindow = nullptr) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_X11) {
         return nullptr;
     }
+    if (xWindow) *xWindow = info.info.x11.window;
     return info.info.x11.display;
 }
 
@@ -582,6 +597,52 @@ void ForgetKeyHeld(int code) {
     std::erase_if(SdlHost.keysHeldUnseen, [code](int keycode) { return KeyCodeOfX(keycode) == code; });
 }
 
+// SDL has no event for a new size of the X screen: RandR's reaches the host
+// as an X event that SDL passes on. SDL has already asked RandR for changes
+// of outputs, and the X server keeps a client's first choice of RandR events
+// for a window until it is cleared; so it is cleared, and those are asked for
+// again with the screen's changes.
+void WatchScreenSize() {
+    Display* display = XDisplayOfWindow();
+    int errorBase = 0;
+    if (SdlHost.screenChangeEvent || !display || !XRRQueryExtension(display, &SdlHost.screenChangeEvent, &errorBase)) {
+        return;
+    }
+    SdlHost.screenChangeEvent += RRScreenChangeNotify;
+    XRRSelectInput(display, DefaultRootWindow(display), 0);
+    XRRSelectInput(display, DefaultRootWindow(display), RRScreenChangeNotifyMask | RROutputChangeNotifyMask);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+// The screen's new size is the desktop's, where the screen is one desktop.
+// The full-screen window follows it: with no window manager to resize it,
+// the host does, and the present then scales the mode to the new size.
+void FollowScreenSize(XEvent& event) {
+    if (event.type != SdlHost.screenChangeEvent || SDL_GetNumVideoDisplays() != 1) return;
+    XRRUpdateConfiguration(&event);  // the size, turned as the screen is
+    Display* display = event.xany.display;
+    SdlHost.screenWidth = DisplayWidth(display, DefaultScreen(display));
+    SdlHost.screenHeight = DisplayHeight(display, DefaultScreen(display));
+    Window xWindow = 0;
+    if (XDisplayOfWindow(&xWindow) == display) {
+        XResizeWindow(display, xWindow, unsigned(SdlHost.screenWidth), unsigned(SdlHost.screenHeight));
+    }
+}
+
+// Once another program's window that took the focus has gone, X gives the
+// focus to no window (or the root), and with no window manager nothing gives
+// it back. Shown again while no window has the focus, the window takes it.
+void TakeFocusLeftToNoWindow() {
+    Display* display = SdlHost.focused ? nullptr : XDisplayOfWindow();
+    if (!display) return;
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display, &focus, &revertTo);
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display)) {
+        SDL_SetWindowInputFocus(SdlHost.window);
+    }
+}
+
 bool TakePending(HostEvent* event) {
     if (SdlHost.pending.empty()) return false;
     *event = SdlHost.pending.front();
@@ -607,6 +668,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
             return false;
         }
         ReportKeysHeld();
+        WatchScreenSize();
     }
     bool sameMode = width == SdlHost.width && height == SdlHost.height;
     if (!sameMode && !SetMode(width, height)) {
@@ -813,8 +875,10 @@ bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
         case SDL_WINDOWEVENT_CLOSE:
             *event = {HostEventType::Close, 0, 0, 0};
             return true;
-        case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED:
+            TakeFocusLeftToNoWindow();
+            [[fallthrough]];
+        case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             // What the window showed may be gone: the next present shows all.
@@ -871,6 +935,9 @@ bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
             return ButtonEvent(sdl.button, event);
         case SDL_MOUSEWHEEL:
             return WheelEvent(sdl.wheel, event);
+        case SDL_SYSWMEVENT:
+            if (sdl.syswm.msg->subsystem == SDL_SYSWM_X11) FollowScreenSize(sdl.syswm.msg->msg.x11.event);
+            return false;
         default:
             return false;
     }
