@@ -56,9 +56,12 @@ run_under_wine() {
     return $status
 }
 
-# What running the program without a display needs; Xorg's dummy driver and
-# xrandr for a virtual screen that can change size, which Xvfb's cannot.
-RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
+# What running the program without a display needs.
+RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
+
+# The end-to-end tests' virtual screen that can change size, which Xvfb's
+# cannot: Xorg's dummy driver, and xrandr.
+RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
 # Starts Xvfb on a free display of the given geometry and exports DISPLAY.
 start_virtual_display() {

@@ -99,24 +99,24 @@ uint32_t HandleValue(uint32_t slot, uint16_t generation) { return uint32_t{gener
 // hold for ever.
 constexpr uint32_t kStockHandles[8] = {1, 0, 0, 0, 2, 3, 0, 4};
 
+void MakeStock(int number, GdiKind kind, COLORREF colour, bool hollow) {
+    GdiEntry& entry = Gdi.entries[kStockHandles[number]];
+    entry.kind = kind;
+    entry.stock = true;
+    entry.colour = colour;
+    entry.hollow = hollow;
+}
+
 // The table, with the stock objects put in at its first use: nothing is
 // allocated before the program starts.
 std::vector<GdiEntry>& Entries() {
-    std::vector<GdiEntry>& entries = Gdi.entries;
-    if (!entries.empty()) return entries;
-    entries.resize(5);
-    auto makeStock = [&entries](int number, GdiKind kind, COLORREF colour, bool hollow) {
-        GdiEntry& entry = entries[kStockHandles[number]];
-        entry.kind = kind;
-        entry.stock = true;
-        entry.colour = colour;
-        entry.hollow = hollow;
-    };
-    makeStock(kWhiteBrush, GdiKind::Brush, 0xFFFFFF, false);
-    makeStock(BLACK_BRUSH, GdiKind::Brush, 0, false);
-    makeStock(NULL_BRUSH, GdiKind::Brush, 0, true);
-    makeStock(kBlackPen, GdiKind::Pen, 0, false);
-    return entries;
+    if (!Gdi.entries.empty()) return Gdi.entries;
+    Gdi.entries.resize(5);
+    MakeStock(kWhiteBrush, GdiKind::Brush, 0xFFFFFF, false);
+    MakeStock(BLACK_BRUSH, GdiKind::Brush, 0, false);
+    MakeStock(NULL_BRUSH, GdiKind::Brush, 0, true);
+    MakeStock(kBlackPen, GdiKind::Pen, 0, false);
+    return Gdi.entries;
 }
 
 uint32_t NewEntry(GdiKind kind) {
