@@ -42,7 +42,7 @@ struct Window {
 struct UserLibraryState {
     std::vector<WindowClass> classes;
     std::vector<Window> windows;  // in creation order
-    std::vector<MSG> posted;  // a few at a time, taken from the front
+    std::vector<MSG> posted;      // a few at a time, taken from the front
     // Window handles are never reused, not even across SoftUserReset, so a
     // stale handle stays refused.
     uintptr_t handlesIssued = 0;
@@ -212,33 +212,112 @@ struct KeyMapping {
 // reports it. Left and right modifiers share one virtual key, as in key
 // messages.
 constexpr KeyMapping kKeyMap[] = {
-    {0x01, VK_ESCAPE},    {0x02, '1'},           {0x03, '2'},         {0x04, '3'},         {0x05, '4'},
-    {0x06, '5'},          {0x07, '6'},           {0x08, '7'},         {0x09, '8'},         {0x0A, '9'},
-    {0x0B, '0'},          {0x0C, VK_OEM_MINUS},  {0x0D, VK_OEM_PLUS}, {0x0E, VK_BACK},     {0x0F, VK_TAB},
-    {0x10, 'Q'},          {0x11, 'W'},           {0x12, 'E'},         {0x13, 'R'},         {0x14, 'T'},
-    {0x15, 'Y'},          {0x16, 'U'},           {0x17, 'I'},         {0x18, 'O'},         {0x19, 'P'},
-    {0x1A, VK_OEM_4},     {0x1B, VK_OEM_6},      {0x1C, VK_RETURN},   {0x1D, VK_CONTROL},  {0x1E, 'A'},
-    {0x1F, 'S'},          {0x20, 'D'},           {0x21, 'F'},         {0x22, 'G'},         {0x23, 'H'},
-    {0x24, 'J'},          {0x25, 'K'},           {0x26, 'L'},         {0x27, VK_OEM_1},    {0x28, VK_OEM_7},
-    {0x29, VK_OEM_3},     {0x2A, VK_SHIFT},      {0x2B, VK_OEM_5},    {0x2C, 'Z'},         {0x2D, 'X'},
-    {0x2E, 'C'},          {0x2F, 'V'},           {0x30, 'B'},         {0x31, 'N'},         {0x32, 'M'},
-    {0x33, VK_OEM_COMMA}, {0x34, VK_OEM_PERIOD}, {0x35, VK_OEM_2},    {0x36, VK_SHIFT},    {0x37, VK_MULTIPLY},
-    {0x38, VK_MENU},      {0x39, VK_SPACE},      {0x3A, VK_CAPITAL},  {0x3B, VK_F1},       {0x3C, VK_F2},
-    {0x3D, VK_F3},        {0x3E, VK_F4},         {0x3F, VK_F5},       {0x40, VK_F6},       {0x41, VK_F7},
-    {0x42, VK_F8},        {0x43, VK_F9},         {0x44, VK_F10},      {0x45, VK_NUMLOCK},  {0x46, VK_SCROLL},
-    {0x47, VK_NUMPAD7},   {0x48, VK_NUMPAD8},    {0x49, VK_NUMPAD9},  {0x4A, VK_SUBTRACT}, {0x4B, VK_NUMPAD4},
-    {0x4C, VK_NUMPAD5},   {0x4D, VK_NUMPAD6},    {0x4E, VK_ADD},      {0x4F, VK_NUMPAD1},  {0x50, VK_NUMPAD2},
-    {0x51, VK_NUMPAD3},   {0x52, VK_NUMPAD0},    {0x53, VK_DECIMAL},  {0x56, VK_OEM_102},  {0x57, VK_F11},
-    {0x58, VK_F12},       {0x9C, VK_RETURN},     {0x9D, VK_CONTROL},  {0xB5, VK_DIVIDE},   {0xB7, VK_SNAPSHOT},
-    {0xB8, VK_MENU},      {0xC5, VK_PAUSE},      {0xC7, VK_HOME},     {0xC8, VK_UP},       {0xC9, VK_PRIOR},
-    {0xCB, VK_LEFT},      {0xCD, VK_RIGHT},      {0xCF, VK_END},      {0xD0, VK_DOWN},     {0xD1, VK_NEXT},
-    {0xD2, VK_INSERT},    {0xD3, VK_DELETE},     {0xDB, VK_LWIN},     {0xDC, VK_RWIN},     {0xDD, VK_APPS},
+    {DIK_ESCAPE, VK_ESCAPE},
+    {DIK_1, '1'},
+    {DIK_2, '2'},
+    {DIK_3, '3'},
+    {DIK_4, '4'},
+    {DIK_5, '5'},
+    {DIK_6, '6'},
+    {DIK_7, '7'},
+    {DIK_8, '8'},
+    {DIK_9, '9'},
+    {DIK_0, '0'},
+    {DIK_MINUS, VK_OEM_MINUS},
+    {DIK_EQUALS, VK_OEM_PLUS},
+    {DIK_BACK, VK_BACK},
+    {DIK_TAB, VK_TAB},
+    {DIK_Q, 'Q'},
+    {DIK_W, 'W'},
+    {DIK_E, 'E'},
+    {DIK_R, 'R'},
+    {DIK_T, 'T'},
+    {DIK_Y, 'Y'},
+    {DIK_U, 'U'},
+    {DIK_I, 'I'},
+    {DIK_O, 'O'},
+    {DIK_P, 'P'},
+    {DIK_LBRACKET, VK_OEM_4},
+    {DIK_RBRACKET, VK_OEM_6},
+    {DIK_RETURN, VK_RETURN},
+    {DIK_LCONTROL, VK_CONTROL},
+    {DIK_A, 'A'},
+    {DIK_S, 'S'},
+    {DIK_D, 'D'},
+    {DIK_F, 'F'},
+    {DIK_G, 'G'},
+    {DIK_H, 'H'},
+    {DIK_J, 'J'},
+    {DIK_K, 'K'},
+    {DIK_L, 'L'},
+    {DIK_SEMICOLON, VK_OEM_1},
+    {DIK_APOSTROPHE, VK_OEM_7},
+    {DIK_GRAVE, VK_OEM_3},
+    {DIK_LSHIFT, VK_SHIFT},
+    {DIK_BACKSLASH, VK_OEM_5},
+    {DIK_Z, 'Z'},
+    {DIK_X, 'X'},
+    {DIK_C, 'C'},
+    {DIK_V, 'V'},
+    {DIK_B, 'B'},
+    {DIK_N, 'N'},
+    {DIK_M, 'M'},
+    {DIK_COMMA, VK_OEM_COMMA},
+    {DIK_PERIOD, VK_OEM_PERIOD},
+    {DIK_SLASH, VK_OEM_2},
+    {DIK_RSHIFT, VK_SHIFT},
+    {DIK_MULTIPLY, VK_MULTIPLY},
+    {DIK_LMENU, VK_MENU},
+    {DIK_SPACE, VK_SPACE},
+    {DIK_CAPITAL, VK_CAPITAL},
+    {DIK_F1, VK_F1},
+    {DIK_F2, VK_F2},
+    {DIK_F3, VK_F3},
+    {DIK_F4, VK_F4},
+    {DIK_F5, VK_F5},
+    {DIK_F6, VK_F6},
+    {DIK_F7, VK_F7},
+    {DIK_F8, VK_F8},
+    {DIK_F9, VK_F9},
+    {DIK_F10, VK_F10},
+    {DIK_NUMLOCK, VK_NUMLOCK},
+    {DIK_SCROLL, VK_SCROLL},
+    {DIK_NUMPAD7, VK_NUMPAD7},
+    {DIK_NUMPAD8, VK_NUMPAD8},
+    {DIK_NUMPAD9, VK_NUMPAD9},
+    {DIK_SUBTRACT, VK_SUBTRACT},
+    {DIK_NUMPAD4, VK_NUMPAD4},
+    {DIK_NUMPAD5, VK_NUMPAD5},
+    {DIK_NUMPAD6, VK_NUMPAD6},
+    {DIK_ADD, VK_ADD},
+    {DIK_NUMPAD1, VK_NUMPAD1},
+    {DIK_NUMPAD2, VK_NUMPAD2},
+    {DIK_NUMPAD3, VK_NUMPAD3},
+    {DIK_NUMPAD0, VK_NUMPAD0},
+    {DIK_DECIMAL, VK_DECIMAL},
+    {DIK_OEM_102, VK_OEM_102},
+    {DIK_F11, VK_F11},
+    {DIK_F12, VK_F12},
+    {DIK_NUMPADENTER, VK_RETURN},
+    {DIK_RCONTROL, VK_CONTROL},
+    {DIK_DIVIDE, VK_DIVIDE},
+    {DIK_SYSRQ, VK_SNAPSHOT},
+    {DIK_RMENU, VK_MENU},
+    {DIK_PAUSE, VK_PAUSE},
+    {DIK_HOME, VK_HOME},
+    {DIK_UP, VK_UP},
+    {DIK_PRIOR, VK_PRIOR},
+    {DIK_LEFT, VK_LEFT},
+    {DIK_RIGHT, VK_RIGHT},
+    {DIK_END, VK_END},
+    {DIK_DOWN, VK_DOWN},
+    {DIK_NEXT, VK_NEXT},
+    {DIK_INSERT, VK_INSERT},
+    {DIK_DELETE, VK_DELETE},
+    {DIK_LWIN, VK_LWIN},
+    {DIK_RWIN, VK_RWIN},
+    {DIK_APPS, VK_APPS},
 };
-
-constexpr int kLeftAlt = 0x38;
-constexpr int kRightAlt = 0xB8;
-constexpr int kNumLock = 0x45;
-constexpr int kPause = 0xC5;
 
 // 0 for a code that is no key.
 UINT VirtualKeyOf(int code) {
@@ -248,14 +327,14 @@ UINT VirtualKeyOf(int code) {
     return 0;
 }
 
-bool AltHeld() { return User.keysDown[kLeftAlt] || User.keysDown[kRightAlt]; }
+bool AltHeld() { return User.keysDown[DIK_LMENU] || User.keysDown[DIK_RMENU]; }
 
 // DirectInput numbers an extended key as its scan code plus 0x80. NumLock and
 // Pause swap that: key messages report NumLock as extended, and Pause (code
 // 0xC5) as the plain scan code 0x45.
 DWORD ScanFlags(int code) {
-    if (code == kNumLock) return kNumLock | KF_EXTENDED;
-    if (code == kPause) return kNumLock;
+    if (code == DIK_NUMLOCK) return DIK_NUMLOCK | KF_EXTENDED;
+    if (code == DIK_PAUSE) return DIK_NUMLOCK;
     return (code & 0x7F) | ((code & 0x80) ? KF_EXTENDED : 0);
 }
 
@@ -272,7 +351,7 @@ LPARAM KeyParam(int code, bool down, bool wasDown) {
 // Alt, every key while Alt is held, and F10 (the menu key) make system key
 // messages.
 bool IsSystemKey(int code, UINT virtualKey) {
-    return code == kLeftAlt || code == kRightAlt || AltHeld() || virtualKey == VK_F10;
+    return code == DIK_LMENU || code == DIK_RMENU || AltHeld() || virtualKey == VK_F10;
 }
 
 void KeyEvent(int32_t code, bool down) {

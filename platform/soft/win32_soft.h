@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/dik.h"
+
 // Calling conventions have no meaning on this platform.
 #define WINAPI
 #define CALLBACK

@@ -86,7 +86,7 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
 
 namespace {
 
-constexpr int32_t kKeyEscape = 0x01;
+constexpr int32_t kKeyEscape = DIK_ESCAPE;
 
 void KeyAt(int frame, int32_t code, bool down) {
     HeadlessScript(frame, {down ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0});

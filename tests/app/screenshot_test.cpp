@@ -75,8 +75,8 @@ TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZer
     ASSERT_FALSE(directory.path.empty());
     HeadlessKeepPixels(true);
     constexpr int kReleaseFrame = 5;
-    HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, 0x3C, 0, 0});
-    HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, 0x3C, 0, 0});
+    HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, DIK_F2, 0, 0});
+    HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, DIK_F2, 0, 0});
     // Without the release the program would never end.
     HeadlessStopAfterFrames(kReleaseFrame + 100);
     uint32_t code = 99;
@@ -123,8 +123,8 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
         SoftDamageTracking(tracking);
         HeadlessScript(3, {HostEventType::FocusLost, 0, 0, 0});
         HeadlessScript(3, {HostEventType::FocusGained, 0, 0, 0});
-        HeadlessScript(6, {HostEventType::KeyDown, 0x3C, 0, 0});
-        HeadlessScript(8, {HostEventType::KeyUp, 0x3C, 0, 0});
+        HeadlessScript(6, {HostEventType::KeyDown, DIK_F2, 0, 0});
+        HeadlessScript(8, {HostEventType::KeyUp, DIK_F2, 0, 0});
         HeadlessStopAfterFrames(200);
         uint32_t code = 99;
         try {
@@ -147,8 +147,8 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
 
 namespace {
 
-constexpr int32_t kF2 = 0x3C;
-constexpr int32_t kSpace = 0x39;
+constexpr int32_t kF2 = DIK_F2;
+constexpr int32_t kSpace = DIK_SPACE;
 
 void Release(int frame, int32_t key) {
     HeadlessScript(frame - 1, {HostEventType::KeyDown, key, 0, 0});

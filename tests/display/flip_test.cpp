@@ -151,8 +151,8 @@ TEST_F(DisplayTest, TheHookRunsOncePerAbsence) {
     hookRuns = 0;
     ScreenState.focusLossHook = CountHook;
     // Alt released, then the focus goes: one backup.
-    HeadlessScript(0, {HostEventType::KeyDown, 0x38, 0, 0});
-    HeadlessScript(0, {HostEventType::KeyUp, 0x38, 0, 0});
+    HeadlessScript(0, {HostEventType::KeyDown, DIK_LMENU, 0, 0});
+    HeadlessScript(0, {HostEventType::KeyUp, DIK_LMENU, 0, 0});
     HeadlessScript(0, {HostEventType::FocusLost, 0, 0, 0});
     ScreenFlip();
     EXPECT_EQ(hookRuns, 1);

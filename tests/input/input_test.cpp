@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr int32_t kKeyA = 0x1E;
-constexpr int32_t kKeyB = 0x30;
+constexpr int32_t kKeyA = DIK_A;
+constexpr int32_t kKeyB = DIK_B;
 
 void Script(HostEventType type, int32_t code, int32_t x = 0, int32_t y = 0) {
     HeadlessScript(0, HostEvent{type, code, x, y});

@@ -285,7 +285,7 @@ TEST_F(SoftDirectInputTest, FocusLossTakesForegroundDevicesAndTheirNextReadSaysS
     IDirectInputDevice7A* mouse = Mouse();
     IDirectInputDevice7A* givenBack = Keyboard();
     ASSERT_EQ(givenBack->Unacquire(), DI_OK);
-    Arrive({Key(0x1E, true), Button(1, true)});
+    Arrive({Key(DIK_A, true), Button(1, true)});
 
     HeadlessScript(0, Focus(HostEventType::FocusLost));
     MSG msg;
@@ -297,7 +297,7 @@ TEST_F(SoftDirectInputTest, FocusLossTakesForegroundDevicesAndTheirNextReadSaysS
     EXPECT_EQ(Read(mouse, 24, DIERR_INPUTLOST).size(), 0u);
     // Keys released elsewhere are up.
     EXPECT_EQ(background->GetDeviceState(256, keys), DI_OK);
-    EXPECT_EQ(keys[0x1E], 0);
+    EXPECT_EQ(keys[DIK_A], 0);
     EXPECT_EQ(mouse->Acquire(), DIERR_OTHERAPPHASPRIO);
 
     Arrive({Focus(HostEventType::FocusGained)});
@@ -309,11 +309,11 @@ TEST_F(SoftDirectInputTest, FocusLossTakesForegroundDevicesAndTheirNextReadSaysS
 
 TEST_F(SoftDirectInputTest, KeyboardStateShowsTheKeysHeldDownByScanCode) {
     IDirectInputDevice7A* keyboard = Keyboard(kKeyboardLevel, false);
-    Arrive({Key(0x3C, true)});  // before the acquisition, and still down after it
+    Arrive({Key(DIK_F2, true)});  // before the acquisition, and still down after it
     BYTE keys[256] = {};
     EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_NOTACQUIRED);
     ASSERT_EQ(keyboard->Acquire(), DI_OK);
-    Arrive({Key(0x1E, true), Key(0xC8, true), Key(0xC8, true), Key(0x1E, false), Key(300, true)});
+    Arrive({Key(DIK_A, true), Key(DIK_UP, true), Key(DIK_UP, true), Key(DIK_A, false), Key(300, true)});
     EXPECT_EQ(keyboard->GetDeviceState(255, keys), DIERR_INVALIDPARAM);
     EXPECT_EQ(keyboard->GetDeviceState(256, nullptr), DIERR_INVALIDPARAM);
     ASSERT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
@@ -321,7 +321,7 @@ TEST_F(SoftDirectInputTest, KeyboardStateShowsTheKeysHeldDownByScanCode) {
     for (int i = 0; i < 256; ++i) {
         if (keys[i]) down.push_back(i * 1000 + keys[i]);
     }
-    EXPECT_EQ(down, (std::vector<int>{0x3C * 1000 + 0x80, 0xC8 * 1000 + 0x80}));
+    EXPECT_EQ(down, (std::vector<int>{DIK_F2 * 1000 + 0x80, DIK_UP * 1000 + 0x80}));
 }
 
 TEST_F(SoftDirectInputTest, MouseEventsComeInOrderOfArrivalWithOffsetsCountsTimesAndSequence) {

@@ -15,6 +15,9 @@
 
 namespace {
 
+// A scan code that no key of the keyboard sends.
+constexpr int kNoKey = 0x54;
+
 struct Delivery {
     HWND hwnd;
     UINT message;
@@ -376,13 +379,13 @@ TEST_F(SoftUserMessageTest, KeyMessagesCarryExtendedAndRepeatBits) {
     ShowWindow(window, SW_SHOW);
     // Right Alt, Up, keypad Enter and right Control are extended keys;
     // NumLock is reported extended and Pause not, against their codes.
-    for (int code : {0xB8, 0xC8, 0x9C, 0x9D, 0x45, 0xC5}) {
+    for (int code : {DIK_RMENU, DIK_UP, DIK_NUMPADENTER, DIK_RCONTROL, DIK_NUMLOCK, DIK_PAUSE}) {
         HeadlessScript(0, Event(HostEventType::KeyDown, code));
         HeadlessScript(0, Event(HostEventType::KeyUp, code));
     }
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x1E));  // A, then held
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x1E));
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x54));  // no key
+    HeadlessScript(0, Event(HostEventType::KeyDown, DIK_A));  // A, then held
+    HeadlessScript(0, Event(HostEventType::KeyDown, DIK_A));
+    HeadlessScript(0, Event(HostEventType::KeyDown, kNoKey));
     std::vector<MSG> keys = KeyMessages();
     ASSERT_EQ(keys.size(), 14u);
     ExpectKey(keys[0], WM_SYSKEYDOWN, VK_MENU, 0x21380001);
@@ -399,11 +402,11 @@ TEST_F(SoftUserMessageTest, KeyMessagesCarryExtendedAndRepeatBits) {
 TEST_F(SoftUserMessageTest, AltHeldWhenTheFocusWentIsForgotten) {
     HWND window = NewWindow();
     ShowWindow(window, SW_SHOW);
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x38));
+    HeadlessScript(0, Event(HostEventType::KeyDown, DIK_LMENU));
     HeadlessScript(0, Event(HostEventType::FocusLost));
     HeadlessScript(0, Event(HostEventType::FocusGained));
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x0F));
-    HeadlessScript(0, Event(HostEventType::KeyUp, 0x38));
+    HeadlessScript(0, Event(HostEventType::KeyDown, DIK_TAB));
+    HeadlessScript(0, Event(HostEventType::KeyUp, DIK_LMENU));
     std::vector<MSG> keys = KeyMessages();
     ASSERT_EQ(keys.size(), 3u);
     ExpectKey(keys[1], WM_KEYDOWN, VK_TAB, 0x000F0001);
@@ -413,7 +416,7 @@ TEST_F(SoftUserMessageTest, AltHeldWhenTheFocusWentIsForgotten) {
 
 TEST_F(SoftUserMessageTest, KeysWithoutAnActiveWindowAreDropped) {
     ShowWindow(NewWindow(), SW_SHOWNA);
-    HeadlessScript(0, Event(HostEventType::KeyDown, 0x0F));
+    HeadlessScript(0, Event(HostEventType::KeyDown, DIK_TAB));
     EXPECT_TRUE(KeyMessages().empty());
 }
 
