@@ -1,6 +1,6 @@
 # The web build (the web preset, Emscripten): the program alone, in a page.
 # Tests and benchmarks need GoogleTest and run natively; they are not built.
-add_library(ravlin_host_web STATIC platform/host/web.cpp platform/host/web_keys.cpp)
+add_library(ravlin_host_web STATIC platform/host/web.cpp platform/host/web_keys.cpp platform/host/no_faults.cpp)
 target_include_directories(ravlin_host_web PUBLIC ${PROJECT_SOURCE_DIR})
 # Asyncify lets Sleep and the wait for the vertical blank give the browser its
 # turn in the middle of the program's loop. Each start of the program is a

@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
 
 namespace {
@@ -24,22 +25,12 @@ struct ScriptedEvent {
     HostEvent event;
 };
 
-HostDesktop PrimaryDesktop(HostDesktopMode mode) {
-    HostDesktop desktop = {};
-    std::strcpy(desktop.name, "\\\\.\\DISPLAY1");
-    desktop.attached = true;
-    desktop.primary = true;
-    desktop.modeReadable = true;
-    desktop.mode = mode;
-    return desktop;
-}
+HostDesktop PrimaryDesktop(HostDesktopMode mode) { return HostDesktopOf(0, true, mode); }
 
 HeadlessDisplayState ClosedDisplay() {
     HeadlessDisplayState display = {};
     display.cursorVisible = true;
-    for (int i = 0; i < 256; ++i) {
-        for (int channel = 0; channel < 3; ++channel) display.gamma[channel * 256 + i] = uint16_t(i * 257);
-    }
+    HostIdentityRamp(display.gamma);
     return display;
 }
 
@@ -161,15 +152,11 @@ void WaitForVerticalBlank() {
 // its own, allocated once per mode, where the whole first frame goes.
 void CopyToShown(const uint8_t* pixels, int width, int height, int pitch, HostRect changed) {
     std::vector<uint32_t>& shown = HeadlessHost.shown;
-    if (shown.size() != size_t(width) * height) {
-        shown.assign(size_t(width) * height, 0);
-        changed = {0, 0, width, height};
-    }
-    const int left = std::max(changed.left, 0);
-    const int right = std::min(changed.right, width);
-    const int top = std::max(changed.top, 0);
-    const int bottom = std::min(changed.bottom, height);
-    if (left >= right || top >= bottom) return;
+    const bool newMode = shown.size() != size_t(width) * height;
+    if (newMode) shown.assign(size_t(width) * height, 0);
+    const HostRect area = HostAreaToShow(changed, width, height, newMode);
+    if (HostAreaEmpty(area)) return;
+    const auto [left, top, right, bottom] = area;
     // Whole rows without padding are one copy, which for a large frame
     // streams past the cache as copies of single rows do not.
     if (left == 0 && right == width && pitch == width * 4) {
@@ -195,9 +182,11 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     CopyToShown(pixels, width, height, pitch, changed);
     if (HeadlessHost.copyPresents) return;
     const std::vector<uint32_t>& shown = HeadlessHost.shown;
-    HeadlessFrame frame = {width, height,
+    HeadlessFrame frame = {width,
+                           height,
                            HeadlessHash(reinterpret_cast<const uint8_t*>(shown.data()), width, height, width * 4),
-                           {}, HeadlessHost.ticks};
+                           {},
+                           HeadlessHost.ticks};
     if (HeadlessHost.keepPixels) frame.pixels = shown;
     HeadlessHost.frames.push_back(std::move(frame));
 }

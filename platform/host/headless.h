@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/kit.h"
 
 // HostExit does not end the process here: it throws this, so that a test can
 // run the program to its end and read the exit code.
@@ -20,7 +21,7 @@ struct HeadlessStopped {};
 
 // The virtual clock runs at this many ticks per second; only sleeping and
 // waiting for the vertical blank move it.
-constexpr int64_t kHeadlessTicksPerSecond = 10'000'000;
+constexpr int64_t kHeadlessTicksPerSecond = kHostTicksPerSecond;
 
 // Time that passes with each reading of the counter (0 unless set), so that
 // a busy wait on the counter comes to an end.

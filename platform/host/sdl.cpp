@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
 #include "platform/host/sdl_keys.h"
 #include "platform/host/viewport.h"
@@ -45,9 +46,8 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10'000'000>>;
+using Ticks = std::chrono::duration<int64_t, std::ratio<1, kHostTicksPerSecond>>;
 
-constexpr int64_t kTicksPerSecond = Ticks::period::den;
 constexpr int kDefaultRefresh = 60;
 // Presents with vsync made back to back when the display is taken, to learn
 // whether the renderer's vsync is the display's, and how many of the first
@@ -188,7 +188,7 @@ void CheckForLeaks() {
 
 int64_t HostTicks() { return std::chrono::duration_cast<Ticks>(SteadyClock::now() - SdlHost.start).count(); }
 
-int64_t HostTicksPerSecond() { return kTicksPerSecond; }
+int64_t HostTicksPerSecond() { return kHostTicksPerSecond; }
 
 void HostSleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
@@ -208,15 +208,11 @@ void HostExit(uint32_t code) {
 int HostDesktopCount() { return SdlReady() ? std::max(SDL_GetNumVideoDisplays(), 0) : 0; }
 
 HostDesktop HostDesktopAt(int index) {
-    HostDesktop desktop = {};
-    if (index < 0 || index >= HostDesktopCount()) return desktop;
-    std::snprintf(desktop.name, sizeof(desktop.name), "\\\\.\\DISPLAY%d", index + 1);
-    desktop.attached = true;
-    desktop.primary = index == 0;
+    if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
     SDL_DisplayMode mode = {};
-    desktop.modeReadable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
-    if (desktop.modeReadable) desktop.mode = ModeOf(mode);
-    if (desktop.modeReadable && SdlHost.screenWidth > 0) {
+    const bool readable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
+    HostDesktop desktop = HostDesktopOf(index, index == 0, ModeOf(mode), readable);
+    if (readable && SdlHost.screenWidth > 0) {
         desktop.mode.width = SdlHost.screenWidth;
         desktop.mode.height = SdlHost.screenHeight;
     }
@@ -229,14 +225,14 @@ HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
 
 namespace {
 
-int64_t RefreshTicks() { return kTicksPerSecond / SdlHost.refresh; }
+int64_t RefreshTicks() { return kHostTicksPerSecond / SdlHost.refresh; }
 
 // The first vertical blank after `ticks` on the host's clock of blanks.
 int64_t VerticalBlankAfter(int64_t ticks) {
     int64_t refresh = SdlHost.refresh;
     int64_t since = std::max<int64_t>(ticks - SdlHost.blankOrigin, 0);
-    int64_t blank = since * refresh / kTicksPerSecond + 1;
-    return SdlHost.blankOrigin + (blank * kTicksPerSecond + refresh - 1) / refresh;
+    int64_t blank = since * refresh / kHostTicksPerSecond + 1;
+    return SdlHost.blankOrigin + (blank * kHostTicksPerSecond + refresh - 1) / refresh;
 }
 
 void WaitForVerticalBlank() {
@@ -516,13 +512,9 @@ namespace {
 // The part of the frame to upload: what changed, or all of it where the
 // window holds no whole earlier frame. Empty when nothing changed.
 SDL_Rect UploadArea(HostRect changed, int width, int height) {
-    if (SdlHost.wholeFrameDue) changed = {0, 0, width, height};
-    int left = std::max(changed.left, 0);
-    int top = std::max(changed.top, 0);
-    int right = std::min(changed.right, width);
-    int bottom = std::min(changed.bottom, height);
-    if (left >= right || top >= bottom) return {0, 0, 0, 0};
-    return {left, top, right - left, bottom - top};
+    const HostRect area = HostAreaToShow(changed, width, height, SdlHost.wholeFrameDue);
+    if (HostAreaEmpty(area)) return {0, 0, 0, 0};
+    return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
 // The columns of a framebuffer's viewport, each with the mode's column it
@@ -649,7 +641,7 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
 int HostDisplayScanLine() {
     int lines = SdlHost.window ? SdlHost.height : HostPrimaryDesktop().height;
     int64_t since = std::max<int64_t>(HostTicks() - SdlHost.blankOrigin, 0);
-    return ScanLineAt(since * SdlHost.refresh % kTicksPerSecond, kTicksPerSecond, lines);
+    return ScanLineAt(since * SdlHost.refresh % kHostTicksPerSecond, kHostTicksPerSecond, lines);
 }
 
 int HostDisplayRefreshRate() {
@@ -771,14 +763,4 @@ bool HostNextEvent(HostEvent* event) {
     }
     ReportReleasesOfKeysHeld();
     return TakePending(event);
-}
-
-// ---- faults ---------------------------------------------------------------
-
-// Faults are injected by the headless host only; the real machine's
-// operations fail on their own.
-bool HostFault(const char* operation, int64_t* result) {
-    (void)operation;
-    (void)result;
-    return false;
 }

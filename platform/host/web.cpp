@@ -22,13 +22,13 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
 #include "platform/host/web_keys.h"
 
 namespace {
 
-constexpr int64_t kTicksPerSecond = 10'000'000;
-constexpr double kTicksPerMillisecond = kTicksPerSecond / 1000.0;
+constexpr double kTicksPerMillisecond = kHostTicksPerSecond / 1000.0;
 
 struct WebHostState {
     bool pageStarted = false;
@@ -195,7 +195,7 @@ int64_t HostTicks() {
     return static_cast<int64_t>((WebNow() - WebHost.start) * kTicksPerMillisecond);
 }
 
-int64_t HostTicksPerSecond() { return kTicksPerSecond; }
+int64_t HostTicksPerSecond() { return kHostTicksPerSecond; }
 
 void HostSleep(uint32_t milliseconds) {
     const double before = WebNow();
@@ -216,14 +216,7 @@ void HostExit(uint32_t code) {
 int HostDesktopCount() { return 1; }
 
 HostDesktop HostDesktopAt(int index) {
-    HostDesktop desktop = {};
-    if (index != 0) return desktop;
-    std::strcpy(desktop.name, "\\\\.\\DISPLAY1");
-    desktop.attached = true;
-    desktop.primary = true;
-    desktop.modeReadable = true;
-    desktop.mode = HostPrimaryDesktop();
-    return desktop;
+    return index == 0 ? HostDesktopOf(0, true, HostPrimaryDesktop()) : HostDesktop{};
 }
 
 HostDesktopMode HostPrimaryDesktop() {
@@ -266,13 +259,6 @@ void ConvertToRgba(const uint8_t* pixels, int pitch, const HostRect& area) {
     }
 }
 
-// What changed, or all of the frame where the canvas holds no whole earlier one.
-HostRect PutArea(HostRect changed, int width, int height) {
-    if (WebHost.wholeFrameDue) changed = {0, 0, width, height};
-    return {std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, width),
-            std::min(changed.bottom, height)};
-}
-
 }  // namespace
 
 // The picture reaches the canvas at the animation frame that follows, as a
@@ -282,8 +268,9 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     if (!WebHost.displayOpen) return;
     const double begin = WebNow();
     WebHost.workMs += begin - WebHost.workSince;
-    const HostRect area = PutArea(changed, std::min(width, WebHost.width), std::min(height, WebHost.height));
-    const bool any = area.left < area.right && area.top < area.bottom;
+    const HostRect area = HostAreaToShow(changed, std::min(width, WebHost.width), std::min(height, WebHost.height),
+                                         WebHost.wholeFrameDue);
+    const bool any = !HostAreaEmpty(area);
     if (any) ConvertToRgba(pixels, pitch, area);
     double waited = 0;
     if (atVerticalBlank) {
@@ -318,7 +305,7 @@ int HostDisplayRefreshRate() {
 // A page cannot change the display's gamma: it reads as the identity ramp,
 // and writing it fails.
 bool HostGammaRead(uint16_t ramp[768]) {
-    for (int i = 0; i < 768; ++i) ramp[i] = uint16_t((i % 256) * 257);
+    HostIdentityRamp(ramp);
     return true;
 }
 
@@ -342,13 +329,4 @@ bool HostNextEvent(HostEvent* event) {
     if (!WebTakeEvent(fields)) return false;
     *event = {static_cast<HostEventType>(fields[0]), fields[1], fields[2], fields[3]};
     return true;
-}
-
-// ---- faults ---------------------------------------------------------------
-
-// Faults are injected by the headless host only.
-bool HostFault(const char* operation, int64_t* result) {
-    (void)operation;
-    (void)result;
-    return false;
 }
