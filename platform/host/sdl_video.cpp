@@ -1,6 +1,6 @@
 // The SDL host: the Linux program's real machine. A steady clock, SDL's
-// displays as the desktops, a full-screen window as the exclusive display,
-// and SDL's window, keyboard and mouse events.
+// displays as the desktops and a full-screen window as the exclusive display;
+// its events are in sdl_events.cpp.
 //
 // A frame reaches the window by the cheapest honest path: through a renderer
 // and a streaming texture where a GPU draws them, or else straight into the
@@ -11,7 +11,6 @@
 // SDL starts on first use. Where it cannot (no display), the host answers as a
 // machine without one: no desktops, and the display cannot be taken.
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -33,76 +32,21 @@
 #include <thread>
 #include <vector>
 
-#include "platform/host/host.h"
-#include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
-#include "platform/host/sdl_keys.h"
+#include "platform/host/sdl_host.h"
 #include "platform/host/viewport.h"
 
-// Last: Xlib's macros would rename names of the headers above.
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
+SdlHostState SdlHost;
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
 using Ticks = std::chrono::duration<int64_t, std::ratio<1, kHostTicksPerSecond>>;
 
-constexpr int kDefaultRefresh = 60;
 // Presents with vsync made back to back when the display is taken, to learn
 // whether the renderer's vsync is the display's, and how many of the first
 // ones are not counted.
 constexpr int kVsyncProbeFrames = 14;
 constexpr int kVsyncProbeSettling = 3;
-
-struct SdlHostState {
-    SteadyClock::time_point start = SteadyClock::now();
-    bool sdlTried = false;
-    bool sdlReady = false;
-
-    SDL_Window* window = nullptr;
-    // A GPU's renderer and the texture it shows, or neither: then frames go
-    // into the window's framebuffer, as last got.
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    SDL_Surface* framebuffer = nullptr;
-    // For each column of the framebuffer's viewport, the mode's column it shows.
-    std::vector<int> sourceColumns;
-    // A row of the frame scaled, for a framebuffer of another pixel format.
-    std::vector<uint32_t> scaledRow;
-    // True while the window holds no whole earlier frame (a new mode or
-    // framebuffer, or a window the desktop painted over): the next present
-    // shows all of the frame.
-    bool wholeFrameDue = true;
-    int width = 0;  // the open mode; the texture's size
-    int height = 0;
-    int refresh = kDefaultRefresh;
-    bool focused = false;
-
-    // SDL reads the desktops' sizes when it starts and never again. The X
-    // screen's size as RandR last reported it, where the screen is one
-    // desktop; 0 until it has reported one.
-    int screenWidth = 0;
-    int screenHeight = 0;
-    // The type of RandR's event for a new size of the screen; 0 while unasked.
-    int screenChangeEvent = 0;
-
-    // Whether the renderer's vsync waits for the display's own vertical blank.
-    // Where it does not, presents at the vertical blank wait on the host's
-    // clock of vertical blanks instead.
-    bool vsyncFollowsDisplay = false;
-    bool vsyncOn = false;
-    // A vertical blank on the host's clock; the others follow 1/refresh apart.
-    int64_t blankOrigin = 0;
-
-    // Events made by the host itself, given out before SDL's.
-    std::vector<HostEvent> pending;
-    // X key codes reported down by the host that SDL knows nothing of; their
-    // releases are the host's to report too.
-    std::vector<int> keysHeldUnseen;
-};
-
-SdlHostState SdlHost;
 
 // ---- start-up -------------------------------------------------------------
 
@@ -135,6 +79,15 @@ bool StartVideo() {
     return false;
 }
 
+HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
+    int depth = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+    // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32 bits.
+    if (SDL_BYTESPERPIXEL(mode.format) == 4) depth = 32;
+    return {mode.w, mode.h, depth, mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefresh};
+}
+
+}  // namespace
+
 bool SdlReady() {
     if (SdlHost.sdlTried) return SdlHost.sdlReady;
     SdlHost.sdlTried = true;
@@ -155,15 +108,6 @@ bool SdlReady() {
     SDL_StopTextInput();
     return true;
 }
-
-HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
-    int depth = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-    // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32 bits.
-    if (SDL_BYTESPERPIXEL(mode.format) == 4) depth = 32;
-    return {mode.w, mode.h, depth, mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefresh};
-}
-
-}  // namespace
 
 // ---- clock and process ----------------------------------------------------
 
@@ -357,116 +301,6 @@ bool SetMode(int width, int height) {
     return true;
 }
 
-// The X display SDL draws on and the window's X window, or a null display
-// under another video driver.
-Display* XDisplayOfWindow(Window* xWindow = nullptr) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_X11) {
-        return nullptr;
-    }
-    if (xWindow) *xWindow = info.info.x11.window;
-    return info.info.x11.display;
-}
-
-bool XKeyDown(const char (&keys)[32], int keycode) { return (keys[keycode / 8] >> (keycode % 8)) & 1; }
-
-// Keys already down when the display is taken or the focus comes back are
-// down for the program too, as DirectInput reads the keyboard's state, not
-// its events. X tells a window of such keys only when asked, and SDL passes
-// on the modifiers alone; it would also drop their releases.
-void ReportKeysHeld() {
-    Display* display = XDisplayOfWindow();
-    if (!display) return;
-    char keys[32] = {};
-    XQueryKeymap(display, keys);
-    for (int keycode = 8; keycode < 256; ++keycode) {
-        const int code = KeyCodeOfX(keycode);
-        if (code == 0 || !XKeyDown(keys, keycode)) continue;
-        SdlHost.pending.push_back({HostEventType::KeyHeld, code, 0, 0});
-        std::vector<int>& unseen = SdlHost.keysHeldUnseen;
-        if (std::find(unseen.begin(), unseen.end(), keycode) == unseen.end()) unseen.push_back(keycode);
-    }
-}
-
-// The releases of the keys reported held, while SDL knows nothing of them.
-void ReportReleasesOfKeysHeld() {
-    std::vector<int>& unseen = SdlHost.keysHeldUnseen;
-    Display* display = unseen.empty() ? nullptr : XDisplayOfWindow();
-    if (!display) return;
-    char keys[32] = {};
-    XQueryKeymap(display, keys);
-    std::erase_if(unseen, [&keys](int keycode) {
-        if (XKeyDown(keys, keycode)) return false;
-        SdlHost.pending.push_back({HostEventType::KeyUp, KeyCodeOfX(keycode), 0, 0});
-        return true;
-    });
-}
-
-// An event of SDL's for a key reported held: SDL knows of the key from now on.
-void ForgetKeyHeld(int code) {
-    std::erase_if(SdlHost.keysHeldUnseen, [code](int keycode) { return KeyCodeOfX(keycode) == code; });
-}
-
-// SDL has no event for a new size of the X screen: RandR's reaches the host
-// as an X event that SDL passes on. SDL has already asked RandR for changes
-// of outputs, and the X server keeps a client's first choice of RandR events
-// for a window until it is cleared; so it is cleared, and those are asked for
-// again with the screen's changes.
-void WatchScreenSize() {
-    Display* display = XDisplayOfWindow();
-    int errorBase = 0;
-    if (SdlHost.screenChangeEvent || !display || !XRRQueryExtension(display, &SdlHost.screenChangeEvent, &errorBase)) {
-        return;
-    }
-    SdlHost.screenChangeEvent += RRScreenChangeNotify;
-    XRRSelectInput(display, DefaultRootWindow(display), 0);
-    XRRSelectInput(display, DefaultRootWindow(display), RRScreenChangeNotifyMask | RROutputChangeNotifyMask);
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-}
-
-// The screen's new size is the desktop's, where the screen is one desktop.
-// The full-screen window follows it: with no window manager to resize it,
-// the host does, and the present then scales the mode to the new size.
-void FollowScreenSize(XEvent& event) {
-    if (event.type != SdlHost.screenChangeEvent || SDL_GetNumVideoDisplays() != 1) return;
-    XRRUpdateConfiguration(&event);  // the size, turned as the screen is
-    Display* display = event.xany.display;
-    SdlHost.screenWidth = DisplayWidth(display, DefaultScreen(display));
-    SdlHost.screenHeight = DisplayHeight(display, DefaultScreen(display));
-    Window xWindow = 0;
-    if (XDisplayOfWindow(&xWindow) == display) {
-        XResizeWindow(display, xWindow, unsigned(SdlHost.screenWidth), unsigned(SdlHost.screenHeight));
-    }
-}
-
-// Once another program's window that took the focus has gone, X gives the
-// focus to no window (or the root), and with no window manager nothing gives
-// it back. Shown again while no window has the focus, the window takes it.
-void TakeFocusLeftToNoWindow() {
-    Display* display = SdlHost.focused ? nullptr : XDisplayOfWindow();
-    if (!display) return;
-    Window focus = None;
-    int revertTo = 0;
-    XGetInputFocus(display, &focus, &revertTo);
-    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display)) {
-        SDL_SetWindowInputFocus(SdlHost.window);
-    }
-}
-
-bool TakePending(HostEvent* event) {
-    if (SdlHost.pending.empty()) return false;
-    *event = SdlHost.pending.front();
-    SdlHost.pending.erase(SdlHost.pending.begin());
-    return true;
-}
-
-// The mouse reports relative counts only while the display is ours.
-void FollowFocus(bool focused) {
-    SdlHost.focused = focused;
-    SDL_SetRelativeMouseMode(SdlHost.window && focused ? SDL_TRUE : SDL_FALSE);
-}
-
 }  // namespace
 
 bool HostDisplayOpen(int width, int height, int depth) {
@@ -478,15 +312,15 @@ bool HostDisplayOpen(int width, int height, int depth) {
             HostDisplayClose();
             return false;
         }
-        ReportKeysHeld();
-        WatchScreenSize();
+        SdlReportKeysHeld();
+        SdlWatchScreenSize();
     }
     bool sameMode = width == SdlHost.width && height == SdlHost.height;
     if (!sameMode && !SetMode(width, height)) {
         HostDisplayClose();
         return false;
     }
-    FollowFocus(SdlHost.focused);
+    SdlFollowFocus(SdlHost.focused);
     return true;
 }
 
@@ -660,107 +494,4 @@ bool HostGammaWrite(const uint16_t ramp[768]) {
 
 void HostCursorShow(bool visible) {
     if (SdlReady()) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
-}
-
-// ---- events ---------------------------------------------------------------
-
-namespace {
-
-bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
-    // What a window given back to the desktop still reports is not news.
-    if (!SdlHost.window || window.windowID != SDL_GetWindowID(SdlHost.window)) return false;
-    switch (window.event) {
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            FollowFocus(false);
-            *event = {HostEventType::FocusLost, 0, 0, 0};
-            return true;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            FollowFocus(true);
-            *event = {HostEventType::FocusGained, 0, 0, 0};
-            ReportKeysHeld();
-            return true;
-        case SDL_WINDOWEVENT_CLOSE:
-            *event = {HostEventType::Close, 0, 0, 0};
-            return true;
-        case SDL_WINDOWEVENT_EXPOSED:
-            TakeFocusLeftToNoWindow();
-            [[fallthrough]];
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            // What the window showed may be gone: the next present shows all.
-            SdlHost.wholeFrameDue = true;
-            return false;
-        default:
-            return false;
-    }
-}
-
-bool KeyEvent(const SDL_KeyboardEvent& key, HostEvent* event) {
-    int code = KeyCodeOf(key.keysym.scancode);
-    // A held key's repeats are not new presses.
-    if (code == 0 || key.repeat) return false;
-    ForgetKeyHeld(code);
-    *event = {key.type == SDL_KEYDOWN ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0};
-    return true;
-}
-
-bool ButtonEvent(const SDL_MouseButtonEvent& button, HostEvent* event) {
-    int number = button.button == SDL_BUTTON_LEFT     ? 1
-                 : button.button == SDL_BUTTON_RIGHT  ? 2
-                 : button.button == SDL_BUTTON_MIDDLE ? 3
-                                                      : 0;
-    if (number == 0) return false;
-    *event = {HostEventType::MouseButton, number, button.state == SDL_PRESSED ? 1 : 0, 0};
-    return true;
-}
-
-bool WheelEvent(const SDL_MouseWheelEvent& wheel, HostEvent* event) {
-    int notches = wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -wheel.y : wheel.y;
-    if (notches == 0) return false;
-    *event = {HostEventType::MouseWheel, notches * 120, 0, 0};
-    return true;
-}
-
-// Turns one of SDL's events into the host's; false for those it has no use for.
-bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
-    switch (sdl.type) {
-        case SDL_WINDOWEVENT:
-            return WindowEvent(sdl.window, event);
-        case SDL_QUIT:
-            *event = {HostEventType::Close, 0, 0, 0};
-            return true;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            return KeyEvent(sdl.key, event);
-        case SDL_MOUSEMOTION:
-            if (sdl.motion.xrel == 0 && sdl.motion.yrel == 0) return false;
-            *event = {HostEventType::MouseMove, 0, sdl.motion.xrel, sdl.motion.yrel};
-            return true;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            return ButtonEvent(sdl.button, event);
-        case SDL_MOUSEWHEEL:
-            return WheelEvent(sdl.wheel, event);
-        case SDL_SYSWMEVENT:
-            if (sdl.syswm.msg->subsystem == SDL_SYSWM_X11) FollowScreenSize(sdl.syswm.msg->msg.x11.event);
-            return false;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
-
-// The host's own events come first: the keys held when the focus came come
-// after the focus, and the releases of such keys once SDL has nothing more.
-bool HostNextEvent(HostEvent* event) {
-    if (!SdlReady()) return false;
-    if (TakePending(event)) return true;
-    SDL_Event sdl;
-    while (SDL_PollEvent(&sdl)) {
-        if (HostEventFrom(sdl, event)) return true;
-    }
-    ReportReleasesOfKeysHeld();
-    return TakePending(event);
 }
