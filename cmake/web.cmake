@@ -19,7 +19,11 @@ target_link_options(ravlin_host_web INTERFACE
     -sMODULARIZE
     -sEXPORT_NAME=createRavlin
     -sEXPORTED_RUNTIME_METHODS=FS
-    -sENVIRONMENT=web)
+    -sENVIRONMENT=web
+    "SHELL:--js-library ${PROJECT_SOURCE_DIR}/platform/host/web_page.js")
+
+# The page's half of the host is a JavaScript library of its own.
+set_property(TARGET ravlin APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/host/web_page.js)
 
 # ravlin.js and ravlin.wasm, beside the page of the project's own.
 set_target_properties(ravlin PROPERTIES SUFFIX .js)

@@ -12,8 +12,8 @@
 //   movementX/movementY, focus and visibility. The first key or click asks
 //   for full screen and the first click for Pointer Lock.
 //
-// The page's half of the host is the object Module.webHost, made by
-// WebPageStart: the canvas, its context and the events not yet taken.
+// The page's half of the host, in web_page.js, is the object Module.webHost,
+// made by WebPageStart: the canvas, its context and the events not yet taken.
 #include <emscripten.h>
 
 #include <algorithm>
@@ -25,6 +25,22 @@
 #include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
 #include "platform/host/web_keys.h"
+
+// The page's half of the host, in web_page.js beside this file.
+extern "C" {
+void WebPageStart();
+void WebKeyCode(const char* name, int code);
+double WebNow();
+int WebViewportWidth();
+int WebViewportHeight();
+int WebRefreshRate();
+void WebCanvasOpen(int width, int height);
+void WebCanvasCursor(bool visible);
+void WebCanvasPut(const uint32_t* rgba, int width, int height, int left, int top, int right, int bottom);
+void WebFrameReport(double workMs, double presentMs);
+int WebTakeEvent(int32_t* out);
+void WebPageEnd();
+}
 
 namespace {
 
@@ -59,120 +75,10 @@ static_assert(int(HostEventType::FocusLost) == 0 && int(HostEventType::FocusGain
 
 // ---- the page's half ------------------------------------------------------
 
-// Makes Module.webHost and adds the page's listeners. Key codes are added by
-// WebKeyCode; the events wait in `events` as [type, code, x, y].
+// Waits for the browser's next animation frame and answers its time in ms.
+// It suspends the program: Asyncify waits for an EM_ASYNC_JS function.
 // clang-format off
-EM_JS(void, WebPageStart, (), {
-    const host = Module.webHost = {
-        canvas: Module.canvas || document.querySelector("canvas"),
-        events: [], keyCodes: new Map(), keysDown: new Set(), active: true, asked: false,
-        refresh: Module.refreshRate || 60, listeners: [],
-    };
-    host.context = host.canvas.getContext("2d", {alpha: false});
-    const push = (type, code, x, y) => host.events.push([type, code, x, y]);
-    const focus = (active) => {
-        if (active === host.active) return;
-        host.active = active;
-        if (!active) host.keysDown.clear();  // the page hears nothing of keys while away
-        push(active ? 1 : 0, 0, 0, 0);
-    };
-    // Full screen on the first key or click, Pointer Lock on the first click:
-    // where the browser allows them, which is only inside such an event.
-    const ask = (click) => {
-        if (!host.asked && document.documentElement.requestFullscreen) {
-            host.asked = true;
-            document.documentElement.requestFullscreen().catch(() => {});
-        }
-        if (click && document.pointerLockElement !== host.canvas && host.canvas.requestPointerLock) {
-            try { const lock = host.canvas.requestPointerLock(); if (lock && lock.catch) lock.catch(() => {}); } catch (e) {}
-        }
-    };
-    const key = (down) => (event) => {
-        const code = host.keyCodes.get(event.code);
-        if (!code) return;
-        event.preventDefault();
-        if (down) ask(false);
-        // Repeats are not presses, and a release is news only of a key seen down.
-        if (down === host.keysDown.has(code)) return;
-        if (down) host.keysDown.add(code); else host.keysDown.delete(code);
-        push(down ? 3 : 4, code, 0, 0);
-    };
-    const buttons = [1, 3, 2];  // left, middle, right as the host numbers them
-    const button = (down) => (event) => {
-        if (down) ask(true);
-        if (event.button < 3) push(7, buttons[event.button], down ? 1 : 0, 0);
-    };
-    const listen = (target, name, handler) => {
-        target.addEventListener(name, handler, {passive: false});
-        host.listeners.push([target, name, handler]);
-    };
-    listen(window, "keydown", key(true));
-    listen(window, "keyup", key(false));
-    listen(window, "mousedown", button(true));
-    listen(window, "mouseup", button(false));
-    listen(window, "mousemove", (event) => {
-        if (host.active && (event.movementX || event.movementY)) push(6, 0, event.movementX | 0, event.movementY | 0);
-    });
-    // A notch a wheel event, away from the user counting up.
-    listen(window, "wheel", (event) => { if (event.deltaY) push(8, event.deltaY < 0 ? 120 : -120, 0, 0); });
-    listen(window, "contextmenu", (event) => event.preventDefault());
-    listen(window, "blur", () => focus(false));
-    listen(window, "focus", () => focus(true));
-    listen(document, "visibilitychange", () => focus(document.visibilityState === "visible"));
-});
-
-EM_JS(void, WebKeyCode, (const char* name, int code), { Module.webHost.keyCodes.set(UTF8ToString(name), code); });
-
-EM_JS(double, WebNow, (), { return performance.now(); });
-
-EM_JS(int, WebViewportWidth, (), { return Math.round(window.innerWidth * (window.devicePixelRatio || 1)); });
-EM_JS(int, WebViewportHeight, (), { return Math.round(window.innerHeight * (window.devicePixelRatio || 1)); });
-EM_JS(int, WebRefreshRate, (), { return Module.webHost.refresh; });
-
-// Sizes the canvas for a mode; the keys down now come back as KeyHeld.
-EM_JS(void, WebCanvasOpen, (int width, int height), {
-    const host = Module.webHost;
-    host.canvas.width = width;
-    host.canvas.height = height;
-    host.image = null;
-    for (const code of host.keysDown) host.events.push([5, code, 0, 0]);
-});
-
-EM_JS(void, WebCanvasCursor, (bool visible), { Module.webHost.canvas.style.cursor = visible ? "" : "none"; });
-
-// Puts the RGBA picture's rectangle into the canvas. The ImageData lies over
-// the program's memory and is made again when that memory grows.
-EM_JS(void, WebCanvasPut, (const uint32_t* rgba, int width, int height, int left, int top, int right, int bottom), {
-    const host = Module.webHost;
-    if (!host.image || host.image.data.buffer !== HEAPU8.buffer || host.imageAt !== rgba) {
-        host.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
-        host.imageAt = rgba;
-    }
-    host.context.putImageData(host.image, 0, 0, left, top, right - left, bottom - top);
-});
-
-// Waits for the browser's next animation frame; its time in ms.
 EM_ASYNC_JS(double, WebAnimationFrame, (), { return await new Promise((resolve) => requestAnimationFrame(resolve)); });
-
-// Tells the page of a present: its number is the page's to count.
-EM_JS(void, WebFrameReport, (double workMs, double presentMs), {
-    if (Module.onRavlinFrame) Module.onRavlinFrame(workMs, presentMs);
-});
-
-// The next event, into out[4]; false when none is waiting.
-EM_JS(bool, WebTakeEvent, (int32_t* out), {
-    const event = Module.webHost.events.shift();
-    if (!event) return false;
-    HEAP32.set(event, out >> 2);
-    return true;
-});
-
-EM_JS(void, WebPageEnd, (), {
-    const host = Module.webHost;
-    for (const listener of host.listeners) listener[0].removeEventListener(listener[1], listener[2]);
-    if (document.pointerLockElement && document.exitPointerLock) document.exitPointerLock();
-    host.canvas.style.cursor = "";
-});
 // clang-format on
 
 // The page's listeners and key table, the first time the host is asked anything.
