@@ -63,24 +63,29 @@ RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
 # cannot: Xorg's dummy driver, and xrandr.
 RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
-# Starts Xvfb on a free display of the given geometry and exports DISPLAY.
-start_virtual_display() {
-    local fifo
+# Starts an X server, the command given with "-displayfd 3", in the
+# background, and exports DISPLAY as the free display it chose.
+start_x_server() {
+    local fifo number
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    "$@" 3>"$fifo" >/dev/null 2>&1 &
     VIRTUAL_DISPLAY_PID=$!
-    local number
     read -r number <"$fifo"
     rm -f "$fifo"
     export DISPLAY=":$number"
+}
+
+# Starts Xvfb on a free display of the given geometry and exports DISPLAY.
+start_virtual_display() {
+    start_x_server Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp
 }
 
 # Starts Xorg with its dummy driver on a free display and exports DISPLAY:
 # its screen has the geometry WIDTHxHEIGHT and can be made any smaller common
 # size with xrandr -s. Its configuration and log go in the folder $2.
 start_resizable_display() {
-    local width=${1%x*} height=${1#*x} fifo
+    local width=${1%x*} height=${1#*x}
     cat >"$2/xorg.conf" <<END
 Section "ServerFlags"
     Option "AutoAddDevices" "false"
@@ -106,16 +111,9 @@ Section "Screen"
     EndSubSection
 EndSection
 END
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
     # A configuration named relative to the folder, as Xorg takes it from any user.
-    (cd "$2" && exec Xorg -displayfd 3 -config xorg.conf -logfile xorg.log -nolisten tcp -noreset -novtswitch \
-        3>"$fifo" >/dev/null 2>&1) &
-    VIRTUAL_DISPLAY_PID=$!
-    local number
-    read -r number <"$fifo"
-    rm -f "$fifo"
-    export DISPLAY=":$number"
+    start_x_server sh -c 'cd "$1" && exec Xorg -displayfd 3 -config xorg.conf -logfile xorg.log -nolisten tcp \
+        -noreset -novtswitch' sh "$2"
 }
 
 stop_virtual_display() {

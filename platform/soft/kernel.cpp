@@ -143,8 +143,8 @@ void ReleaseSignals() {
 
 // A closed file renamed or deleted (or an attempt at either) is made.
 void FileMade(const char* name) {
-    auto made = std::find_if(Kernel.files.begin(), Kernel.files.end(),
-                             [name](const SoftFile* file) { return file->fd < 0 && std::strcmp(file->name, name) == 0; });
+    auto closedUnderName = [name](const SoftFile* file) { return file->fd < 0 && std::strcmp(file->name, name) == 0; };
+    auto made = std::find_if(Kernel.files.begin(), Kernel.files.end(), closedUnderName);
     if (made == Kernel.files.end()) return;
     delete *made;
     Kernel.files.erase(made);
@@ -198,10 +198,11 @@ int PosixFromError(DWORD windows) {
     return -1;
 }
 
-// A call that failed on its own says why, as errno has it.
-BOOL FailedWithErrno() {
-    Kernel.lastError = ErrorFromPosix(errno);
-    return FALSE;
+// A failure's result, with its reason for GetLastError.
+template <typename Result>
+Result Failed(DWORD reason, Result result) {
+    Kernel.lastError = reason;
+    return result;
 }
 
 // A failure injected into a file operation gives the reason a failing disk would.
@@ -417,27 +418,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
     int64_t failed;
     if (FileFault(SoftOp::CreateFileA, &failed)) return reinterpret_cast<HANDLE>(failed);
     if (!lpFileName || dwDesiredAccess != GENERIC_WRITE || dwCreationDisposition != CREATE_NEW) {
-        Kernel.lastError = ERROR_INVALID_PARAMETER;
-        return INVALID_HANDLE_VALUE;
+        return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     }
+    if (std::strlen(lpFileName) >= MAX_PATH) return Failed(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
     auto* file = new (std::nothrow) SoftFile{-1, {}};
-    if (!file) {
-        Kernel.lastError = ERROR_NOT_ENOUGH_MEMORY;
-        return INVALID_HANDLE_VALUE;
-    }
-    int length = std::snprintf(file->name, sizeof(file->name), "%s", lpFileName);
-    if (length < 0 || length >= int(sizeof(file->name))) {
-        delete file;
-        Kernel.lastError = ERROR_FILENAME_EXCED_RANGE;
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!file) return Failed(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
+    std::memcpy(file->name, lpFileName, std::strlen(lpFileName) + 1);
     HoldSignals();
     file->fd = open(lpFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (file->fd < 0) {
+        const DWORD reason = ErrorFromPosix(errno);
         delete file;
-        Kernel.lastError = ErrorFromPosix(errno);
         ReleaseSignals();
-        return INVALID_HANDLE_VALUE;
+        return Failed(reason, INVALID_HANDLE_VALUE);
     }
     Kernel.files.push_back(file);
     return file;
@@ -447,10 +440,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPOVERLAPPED) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
     SoftFile* file = FileFromHandle(hFile);
-    if (!file || (!lpBuffer && nNumberOfBytesToWrite)) {
-        Kernel.lastError = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
+    if (!file || (!lpBuffer && nNumberOfBytesToWrite)) return Failed(ERROR_INVALID_PARAMETER, FALSE);
     int64_t failed;
     if (FileFault(SoftOp::WriteFile, &failed)) return static_cast<BOOL>(failed);
     const char* data = static_cast<const char*>(lpBuffer);
@@ -460,8 +450,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = written;
-            Kernel.lastError = n == 0 ? ERROR_DISK_FULL : ErrorFromPosix(errno);
-            return FALSE;
+            return Failed(n == 0 ? ERROR_DISK_FULL : ErrorFromPosix(errno), FALSE);
         }
         written += static_cast<DWORD>(n);
     }
@@ -472,19 +461,16 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 // A rename or a deletion of a file in the making ends its making, whether
 // it succeeds or not.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-    if (!lpExistingFileName || !lpNewFileName) {
-        Kernel.lastError = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
+    if (!lpExistingFileName || !lpNewFileName) return Failed(ERROR_INVALID_PARAMETER, FALSE);
     HoldSignals();
     int64_t failed;
     BOOL renamed = FALSE;
     if (FileFault(SoftOp::MoveFileExA, &failed)) {
         renamed = static_cast<BOOL>(failed);
     } else if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) && access(lpNewFileName, F_OK) == 0) {
-        Kernel.lastError = ERROR_FILE_EXISTS;  // an existing target is kept
+        renamed = Failed(ERROR_FILE_EXISTS, FALSE);  // an existing target is kept
     } else {
-        renamed = std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : FailedWithErrno();
+        renamed = std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : Failed(ErrorFromPosix(errno), FALSE);
     }
     FileMade(lpExistingFileName);
     ReleaseSignals();
@@ -492,16 +478,13 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-    if (!lpFileName) {
-        Kernel.lastError = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
+    if (!lpFileName) return Failed(ERROR_INVALID_PARAMETER, FALSE);
     int64_t failed;
     BOOL deleted = FALSE;
     if (FileFault(SoftOp::DeleteFileA, &failed)) {
         deleted = static_cast<BOOL>(failed);
     } else {
-        deleted = unlink(lpFileName) == 0 ? TRUE : FailedWithErrno();
+        deleted = unlink(lpFileName) == 0 ? TRUE : Failed(ErrorFromPosix(errno), FALSE);
     }
     FileMade(lpFileName);
     return deleted;
@@ -510,10 +493,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 // A file closed is still in the making until it is renamed or deleted.
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     SoftFile* file = FileFromHandle(hObject);
-    if (!file) {
-        Kernel.lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (!file) return Failed(ERROR_INVALID_HANDLE, FALSE);
     int closed = close(file->fd);
     if (closed != 0) Kernel.lastError = ErrorFromPosix(errno);
     file->fd = -1;
@@ -533,8 +513,7 @@ void WINAPI SetLastError(DWORD dwErrCode) { Kernel.lastError = dwErrCode; }
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
     const int posix = PosixFromError(dwMessageId);
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer || nSize == 0 || posix < 0) {
-        Kernel.lastError = posix < 0 ? ERROR_MR_MID_NOT_FOUND : ERROR_INVALID_PARAMETER;
-        return 0;
+        return Failed(posix < 0 ? ERROR_MR_MID_NOT_FOUND : ERROR_INVALID_PARAMETER, DWORD{0});
     }
     int length = std::snprintf(lpBuffer, nSize, "%s", std::strerror(posix));
     return length < 0 ? 0 : std::min<DWORD>(DWORD(length), nSize - 1);
