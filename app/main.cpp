@@ -1,6 +1,6 @@
 // The process entry: the runtime's start, then the program.
 #include "app/program.h"
-#include "core/runtime.h"
+#include "runtime/lifecycle.h"
 
 int main() {
     RuntimeStart();

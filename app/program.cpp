@@ -12,6 +12,7 @@
 #include "draw/context.h"
 #include "draw/screen_target.h"
 #include "input/input.h"
+#include "runtime/lifecycle.h"
 #include "sprite/grab.h"
 
 namespace {
@@ -30,22 +31,33 @@ constexpr char kScreenshotFile[] = "ravlin.bmp";
 constexpr float kShrinkFactor = 0.96f;
 constexpr float kEndThreshold = 0.2f;
 
-// Says which step of opening the display failed, then ends with code 1: a
+// The words for a step of the screen's set-up that failed; none for the
+// display mode, whose words name the mode.
+const char* SetUpFailureWords(ScreenFailure failure) {
+    switch (failure) {
+        case kScreenNoWindow:
+            return "cannot create the display window";
+        case kScreenNoInputSystem:
+            return "cannot load DirectInput (DINPUT.DLL)";
+        case kScreenNoKeyboard:
+            return "cannot set up the keyboard";
+        case kScreenNoDisplaySystem:
+            return "cannot load DirectDraw (DDRAW.DLL)";
+        default:
+            return nullptr;
+    }
+}
+
+// Says why the display could not be opened, then ends with code 1: a
 // program that cannot show anything must not report success. The line goes
 // to the debugger's output on Windows and to standard error on Linux.
 [[noreturn]] void EndForNoDisplay(const ProgramState& program) {
     char line[160];
-    // The steps in the order the runtime's start and ScreenOpen take them.
+    const char* words = SetUpFailureWords(ScreenState.failure);
     if (program.screenWidth <= 0 || program.screenHeight <= 0) {
         std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none\n");
-    } else if (!ScreenState.window) {
-        std::snprintf(line, sizeof(line), "ravlin: cannot create the display window\n");
-    } else if (!InputSystem.object) {
-        std::snprintf(line, sizeof(line), "ravlin: cannot load DirectInput (DINPUT.DLL)\n");
-    } else if (!ScreenState.setUp) {
-        std::snprintf(line, sizeof(line), "ravlin: cannot set up the keyboard\n");
-    } else if (!ScreenState.displayObject) {
-        std::snprintf(line, sizeof(line), "ravlin: cannot load DirectDraw (DDRAW.DLL)\n");
+    } else if (words) {
+        std::snprintf(line, sizeof(line), "ravlin: %s\n", words);
     } else {
         std::snprintf(line, sizeof(line), "ravlin: cannot open a %d x %d x %d full-screen display\n",
                       program.screenWidth, program.screenHeight, kScreenDepth);
@@ -76,8 +88,8 @@ bool ExitTestFires(bool* screenshot) {
 void ReportFailedSave() {
     const DWORD reason = GetLastError();
     char words[200] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0,
-                                  words, sizeof(words), nullptr);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0, words,
+                                  sizeof(words), nullptr);
     // Windows ends its words with a line end.
     while (length > 0 && std::isspace(static_cast<unsigned char>(words[length - 1]))) words[--length] = 0;
     if (length == 0) std::snprintf(words, sizeof(words), "error %u", static_cast<unsigned>(reason));

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "core/runtime.h"
 #include "platform/host/headless.h"
+#include "runtime/lifecycle.h"
 
 namespace {
 

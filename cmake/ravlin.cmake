@@ -27,10 +27,11 @@ if(WIN32)
     add_link_options(-static-libgcc -static-libstdc++ -static)
 endif()
 
-# Links a program with the runtime and, on Linux, the software platform with
-# the named host (sdl or headless): the host is chosen here, when linking.
+# Links a program with the program's library, the runtime and, on Linux, the
+# software platform with the named host (sdl, headless or web): the host is
+# chosen here, when linking.
 function(ravlin_link target host)
-    target_link_libraries(${target} PRIVATE ravlin_runtime)
+    target_link_libraries(${target} PRIVATE ravlin_program ravlin_runtime)
     if(WIN32)
         # System DLLs only: DirectDraw and DirectInput are loaded at run time.
         target_link_libraries(${target} PRIVATE gdi32 user32 winmm)

@@ -3,11 +3,6 @@
 #include <cstddef>
 
 #include "core/routines.h"
-#include "display/desktop.h"
-#include "display/screen.h"
-#include "draw/context.h"
-#include "input/input.h"
-#include "sprite/grab.h"
 
 RuntimeState Runtime;
 
@@ -22,25 +17,10 @@ void ListHeapSetUp() { Runtime.listHeap = HeapCreate(0, 1024, 0); }
 
 }  // namespace
 
-void RuntimeStart() {
+void RuntimeHeapsCreate() {
     ZeroFill(&Runtime, static_cast<int32_t>(offsetof(RuntimeState, listHeap)));
     Runtime.module = GetModuleHandleA(nullptr);
     Runtime.mainHeap = HeapCreate(0, 4096, 0);
     ScratchBufferSetUp();
     ListHeapSetUp();
-    DrawSetUp();
-    ImageHandlerReset();
-    ScreenSetUp();
-    KeyboardSetUp();
-    MouseSetUp();
-    DesktopScan();
-}
-
-void ProgramEnd(uint32_t exitCode) {
-    MouseShutDown();
-    ScreenShutDown();
-    KeyboardShutDown();
-    DesktopShutDown();
-    HeapDestroy(Runtime.mainHeap);
-    ExitProcess(exitCode);
 }

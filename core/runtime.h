@@ -1,5 +1,4 @@
-// The process frame: the program's state, the runtime's heaps, the start
-// and the end.
+// The runtime's one record: the program's state, the module and the heaps.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +29,7 @@ struct RuntimeState {
 
 extern RuntimeState Runtime;
 
-// The first stage of the process: the heaps, then every library's set-up.
-void RuntimeStart();
-
-// The libraries' shut-downs, the main heap's destruction, the process's exit.
-[[noreturn]] void ProgramEnd(uint32_t exitCode);
+// Zeroes the program's state, the module and the main heap, then takes the
+// module handle and creates the heaps and the scratch buffer. The main heap
+// goes at the process's end; the others are left to the process's exit.
+void RuntimeHeapsCreate();

@@ -54,6 +54,11 @@ PixelFormatCode FormatCode(int32_t depth, DWORD redMask, DWORD greenMask) {
     return 1;
 }
 
+ObjectTable* SetUpFailed(ScreenFailure failure) {
+    ScreenState.failure = failure;
+    return nullptr;
+}
+
 }  // namespace
 
 ObjectTable* ScreenSetUp() {
@@ -65,11 +70,11 @@ ObjectTable* ScreenSetUp() {
     ScreenState.frameRateLimit = 0;
     ScreenState.backBufferAccess = 0;
     ScreenState.spriteTable = ObjectTableCreate(sizeof(SpriteRecord), 64, SpriteFree);
-    if (!DisplayWindowCreate()) return nullptr;
+    if (!DisplayWindowCreate()) return SetUpFailed(kScreenNoWindow);
     // The start-up chain sets the keyboard up once more; each call is a use.
-    if (!KeyboardSetUp()) return nullptr;
+    if (!KeyboardSetUp()) return SetUpFailed(InputSystem.object ? kScreenNoKeyboard : kScreenNoInputSystem);
     ScreenState.setUp = 1;
-    if (!DisplaySystemAcquire()) return nullptr;
+    if (!DisplaySystemAcquire()) return SetUpFailed(kScreenNoDisplaySystem);
     return ScreenState.spriteTable;
 }
 
@@ -118,8 +123,12 @@ int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* tit
     }
     if (!opened) {
         ScreenRelease();
+        // A set-up that failed left no window or no display object: its step
+        // is the reason.
+        if (ScreenState.failure == kScreenFailureNone) ScreenState.failure = window ? kScreenNoMode : kScreenNoWindow;
         return 0;
     }
+    ScreenState.failure = kScreenFailureNone;
     ShowWindow(window, SW_SHOWMAXIMIZED);
     ScreenBuffersClear();
     ScreenState.displayObject->GetMonitorFrequency(&ScreenState.monitorFrequency);

@@ -10,7 +10,19 @@
 #include "platform/win32.h"
 
 typedef void (*ScreenHookRoutine)();
+
 typedef void (*ScreenPresentRoutine)(int32_t mode);
+
+// The step that kept the screen from being shown: of the set-up, or of the
+// last ScreenOpen.
+enum ScreenFailure : int32_t {
+    kScreenFailureNone,
+    kScreenNoWindow,
+    kScreenNoInputSystem,  // DirectInput could not be loaded
+    kScreenNoKeyboard,
+    kScreenNoDisplaySystem,  // DirectDraw could not be loaded
+    kScreenNoMode,           // the exclusive mode, the display mode or the surfaces were refused
+};
 
 struct ScreenRecord {
     int32_t setUp;  // 1 once set-up got past the window and the keyboard
@@ -47,6 +59,8 @@ struct ScreenRecord {
     // 1 while the 1 ms timer period that an open begins is held, so that a
     // close after a failed open ends none.
     int32_t timerPeriodHeld;
+    // Why the screen cannot be shown; none once an open succeeds.
+    ScreenFailure failure;
 };
 
 extern ScreenRecord ScreenState;

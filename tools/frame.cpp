@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "app/orbit.h"
-#include "core/runtime.h"
 #include "display/screen.h"
 #include "draw/context.h"
 #include "draw/screen_target.h"
 #include "platform/host/headless.h"
 #include "platform/host/viewport.h"
 #include "platform/soft/soft.h"
+#include "runtime/lifecycle.h"
 #include "sprite/grab.h"
 
 namespace {
@@ -169,7 +169,8 @@ int main(int argc, char** argv) {
         return WriteFrame(argv[1], std::atoi(argv[2]), std::atoi(argv[3]), std::atof(argv[4]),
                           float(std::atof(argv[5])));
     }
-    std::fprintf(stderr, "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n       %s --find SCREENSHOT [FRAMES [WIDTH HEIGHT]]\n", argv[0],
-                 argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s FILE [WIDTH HEIGHT CLOCK SCALE]\n       %s --find SCREENSHOT [FRAMES [WIDTH HEIGHT]]\n",
+                 argv[0], argv[0]);
     return 2;
 }

@@ -31,6 +31,7 @@
 #include "core/runtime.h"
 #include "display/screen.h"
 #include "input/input.h"
+#include "runtime/lifecycle.h"
 
 namespace {
 

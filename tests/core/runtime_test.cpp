@@ -15,6 +15,7 @@
 #include "input/input.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "runtime/lifecycle.h"
 #include "sprite/store.h"
 #include "support/fixture.h"
 

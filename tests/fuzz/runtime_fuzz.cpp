@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "core/object_table.h"
-#include "core/runtime.h"
 #include "display/desktop.h"
 #include "display/gamma.h"
 #include "display/screen.h"
@@ -27,6 +26,7 @@
 #include "input/input.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "runtime/lifecycle.h"
 #include "sprite/grab.h"
 #include "sprite/store.h"
 #include "support/forget.h"
@@ -104,7 +104,9 @@ intptr_t SpriteNumber(FuzzedDataProvider& input) {
         case 0:
             return Pick(input, kNumbers);
         case 1:
-            return Fuzz.handles.empty() ? -1 : Fuzz.handles[input.ConsumeIntegralInRange<size_t>(0, Fuzz.handles.size() - 1)];
+            return Fuzz.handles.empty()
+                       ? -1
+                       : Fuzz.handles[input.ConsumeIntegralInRange<size_t>(0, Fuzz.handles.size() - 1)];
         default:
             return input.ConsumeIntegralInRange<intptr_t>(-8, 200);
     }
@@ -219,7 +221,8 @@ void ScreenStep(FuzzedDataProvider& input) {
             ScreenFlip(input.ConsumeIntegralInRange(-1, 4));
             break;
         case 4:
-            ScreenFrameRateSet(input.ConsumeBool() ? input.ConsumeIntegralInRange(-2, 200) : input.ConsumeIntegral<int32_t>());
+            ScreenFrameRateSet(input.ConsumeBool() ? input.ConsumeIntegralInRange(-2, 200)
+                                                   : input.ConsumeIntegral<int32_t>());
             break;
         case 5:
             GammaRampSet(input.ConsumeIntegral<int32_t>(), input.ConsumeIntegral<int32_t>(),

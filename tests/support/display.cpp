@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "app/orbit.h"
-#include "core/runtime.h"
-#include "draw/context.h"
 #include "display/screen.h"
+#include "draw/context.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "runtime/lifecycle.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
 #include "support/fixture.h"
 
-#include "core/runtime.h"
-
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
+#include "runtime/lifecycle.h"
 
 void RuntimeTest::SetUp() {
     HeadlessReset();

@@ -1,0 +1,11 @@
+// The process's start and end: every library of the runtime set up, in a
+// fixed order, and shut down again.
+#pragma once
+
+#include <cstdint>
+
+// The first stage of the process: the heaps, then every library's set-up.
+void RuntimeStart();
+
+// The libraries' shut-downs, the main heap's destruction, the process's exit.
+[[noreturn]] void ProgramEnd(uint32_t exitCode);
