@@ -357,8 +357,8 @@ void ExpectKey(const MSG& msg, UINT message, WPARAM virtualKey, uint32_t lParam)
 TEST_F(SoftUserMessageTest, TabAndAltBecomeKeyAndSystemKeyMessages) {
     HWND window = NewWindow();
     ShowWindow(window, SW_SHOW);
-    constexpr int kTab = 0x0F;
-    constexpr int kAlt = 0x38;
+    constexpr int kTab = DIK_TAB;
+    constexpr int kAlt = DIK_LMENU;
     const std::vector<std::pair<HostEventType, int>> presses = {
         {HostEventType::KeyDown, kTab}, {HostEventType::KeyUp, kTab}, {HostEventType::KeyDown, kAlt},
         {HostEventType::KeyDown, kTab}, {HostEventType::KeyUp, kTab}, {HostEventType::KeyUp, kAlt}};
