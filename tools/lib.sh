@@ -1,6 +1,17 @@
 # Shared by the README's commands: installing what is missing, configuring
 # and building a preset.
 
+# The source tree, wherever a script that includes this is started from.
+SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# The presets' build folders that the test scripts use. CTest names the
+# folder it runs in, and the other presets' folders a test needs
+# (tests/CMakeLists.txt); by hand they are the presets' own.
+NATIVE_BUILD=${RAVLIN_NATIVE_BUILD:-$SOURCE_DIR/build/native}
+SANITIZE_BUILD=${RAVLIN_SANITIZE_BUILD:-$SOURCE_DIR/build/sanitize}
+WINDOWS_BUILD=${RAVLIN_WINDOWS_BUILD:-$SOURCE_DIR/build/windows}
+WEB_BUILD=${RAVLIN_WEB_BUILD:-$SOURCE_DIR/build/web}
+
 # Installs the Debian packages that are not installed yet.
 ensure_packages() {
     local missing=()
@@ -35,9 +46,10 @@ ensure_wine() {
     ensure_packages wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 }
 
-# A 32-bit Wine prefix of the build's own, made on first use.
+# A 32-bit Wine prefix of the build's own, made on first use: one for every
+# Windows program the tests run.
 prepare_wine_prefix() {
-    export WINEPREFIX="$PWD/build/windows-tests/wineprefix" WINEARCH=win32 WINEDEBUG=-all \
+    export WINEPREFIX="$SOURCE_DIR/build/windows-tests/wineprefix" WINEARCH=win32 WINEDEBUG=-all \
         WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1

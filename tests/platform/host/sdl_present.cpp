@@ -1,4 +1,4 @@
-// The SDL host's present on a real X server (tools/test runs this under a
+// The SDL host's present on a real X server (CTest runs this under a
 // virtual one of 1024 x 768): a frame, and then only the part of the next
 // one that changed, must leave the screen as a whole present of that frame
 // does, also for a mode that the host scales to fill the screen.
