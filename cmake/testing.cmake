@@ -1,6 +1,6 @@
 # Registering tests with CTest (tests/CMakeLists.txt). A build folder
 # registers the tests of the labels in RAVLIN_TESTS, which each preset sets;
-# docs/design.md ("Tests") lists what each label holds.
+# docs/testing.md ("Running them") lists what each label holds.
 
 # What every test has: its LABEL and a time limit. Under the label wine, the
 # tests take turns in the one Wine prefix (RESOURCE_LOCK).
