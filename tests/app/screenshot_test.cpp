@@ -17,6 +17,7 @@
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 #include "support/display.h"
+#include "support/program.h"
 
 namespace {
 
@@ -78,16 +79,7 @@ TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZer
     HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, DIK_F2, 0, 0});
     HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, DIK_F2, 0, 0});
     // Without the release the program would never end.
-    HeadlessStopAfterFrames(kReleaseFrame + 100);
-    uint32_t code = 99;
-    try {
-        ProgramMain();
-    } catch (const HeadlessExit& exit) {
-        code = exit.code;
-    } catch (const HeadlessStopped&) {
-        FAIL() << "the release of F2 did not end the program";
-    }
-    EXPECT_EQ(code, 0u);
+    ASSERT_EQ(RunProgram(ProgramMain, kReleaseFrame + 100), Exited(0));
 
     // The firing frame was followed by 39 shrinking ones and the black one.
     const std::vector<HeadlessFrame>& frames = HeadlessFrames();
@@ -125,16 +117,8 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
         HeadlessScript(3, {HostEventType::FocusGained, 0, 0, 0});
         HeadlessScript(6, {HostEventType::KeyDown, DIK_F2, 0, 0});
         HeadlessScript(8, {HostEventType::KeyUp, DIK_F2, 0, 0});
-        HeadlessStopAfterFrames(200);
-        uint32_t code = 99;
-        try {
-            ProgramMain();
-        } catch (const HeadlessExit& exit) {
-            code = exit.code;
-        } catch (const HeadlessStopped&) {
-        }
+        EXPECT_EQ(RunProgram(ProgramMain, 200), Exited(0));
         SoftDamageTracking(true);
-        EXPECT_EQ(code, 0u);
         Run& run = runs[tracking ? 0 : 1];
         for (const HeadlessFrame& frame : HeadlessFrames()) run.frames.push_back(frame.hash);
         run.screenshot = Contents("ravlin.bmp");
@@ -197,15 +181,13 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
              Release(3, kF2);
              FailOn(SoftOp::IDirectDraw7_CreateSurface, 2, DDERR_OUTOFMEMORY);
          },
-         false,
-         "ravlin: could not save ravlin.bmp: Cannot allocate memory\n"},
+         false, "ravlin: could not save ravlin.bmp: Cannot allocate memory\n"},
         {"a failed save still ends",
          [] {
              Release(3, kF2);
              FailOn(SoftOp::WriteFile, 1, FALSE, -1);
          },
-         false,
-         "ravlin: could not save ravlin.bmp: Input/output error\n"},
+         false, "ravlin: could not save ravlin.bmp: Input/output error\n"},
     };
     std::vector<std::vector<uint8_t>> files;
     for (const Case& c : cases) {
@@ -214,18 +196,10 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
         FreshDirectory directory;
         ASSERT_FALSE(directory.path.empty());
         c.script();
-        HeadlessStopAfterFrames(200);
-        uint32_t code = 99;
         testing::internal::CaptureStderr();
-        try {
-            ProgramMain();
-        } catch (const HeadlessExit& exit) {
-            code = exit.code;
-        } catch (const HeadlessStopped&) {
-        }
+        EXPECT_EQ(RunProgram(ProgramMain, 200), Exited(0));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
         HeadlessHoldKeys({});
-        EXPECT_EQ(code, 0u);
         EXPECT_LE(HeadlessFrames().size(), size_t(20 + 39 + 1));
         std::vector<fs::path> written(fs::directory_iterator("."), fs::directory_iterator());
         EXPECT_EQ(written, c.writes ? std::vector<fs::path>{"./ravlin.bmp"} : std::vector<fs::path>{});
@@ -241,8 +215,7 @@ TEST_F(DisplayTest, TheExitTestTakesEveryReleaseOfItsFrameWhenF2Fires) {
     ASSERT_FALSE(directory.path.empty());
     Release(3, kF2);
     Release(3, kSpace);
-    HeadlessStopAfterFrames(4);
-    EXPECT_THROW(ProgramMain(), HeadlessStopped);
+    EXPECT_EQ(RunProgram(ProgramMain, 4), kStoppedAtTheCap);
     EXPECT_EQ(Runtime.program.quitting, 1);
     EXPECT_EQ(KeyReleased(kAnyKey), 0);
 }
