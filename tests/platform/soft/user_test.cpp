@@ -540,24 +540,13 @@ TEST_F(SoftUserTest, ShowCursorCountsAndTellsTheHostOnlyWhenVisibilityChanges) {
 
 // ---- desktops -------------------------------------------------------------
 
-HostDesktop Desktop(const char* name, bool primary, HostDesktopMode mode, bool readable = true) {
-    HostDesktop desktop = {};
-    std::strcpy(desktop.name, name);
-    desktop.attached = true;
-    desktop.primary = primary;
-    desktop.modeReadable = readable;
-    desktop.mode = mode;
-    return desktop;
-}
-
 class SoftUserDesktopTest : public SoftUserTest {
 protected:
     void SetUp() override {
         SoftUserTest::SetUp();
         // The primary comes second; the third has no readable mode.
-        HeadlessSetDesktops({Desktop("\\\\.\\DISPLAY1", false, {1024, 768, 32, 75}),
-                             Desktop("\\\\.\\DISPLAY2", true, {1920, 1080, 32, 60}),
-                             Desktop("\\\\.\\DISPLAY3", false, {800, 600, 16, 60}, false)});
+        HeadlessSetDesktops({HostDesktopOf(0, false, {1024, 768, 32, 75}), HostDesktopOf(1, true, {1920, 1080, 32, 60}),
+                             HostDesktopOf(2, false, {800, 600, 16, 60}, false)});
         user32 = LoadLibraryA("User32.DLL");
         FARPROC entry = GetProcAddress(user32, "EnumDisplayDevicesA");
         enumDevices = reinterpret_cast<decltype(enumDevices)>(reinterpret_cast<void (*)()>(entry));
@@ -617,7 +606,7 @@ TEST_F(SoftUserDesktopTest, CurrentModesByDeviceNameAndForThePrimary) {
     EXPECT_FALSE(EnumDisplaySettingsA("\\\\.\\DISPLAY1", 0, &mode));
 
     // A host that marks no device primary has its first one answer for it.
-    HeadlessSetDesktops({Desktop("\\\\.\\DISPLAY4", false, {640, 480, 32, 60})});
+    HeadlessSetDesktops({HostDesktopOf(3, false, {640, 480, 32, 60})});
     ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
     EXPECT_EQ(mode.dmPelsWidth, 640u);
 }
