@@ -23,48 +23,6 @@ const HWND kWindow = reinterpret_cast<HWND>(uintptr_t{0x40});
 
 typedef HRESULT(WINAPI* CreateRoutine)(GUID*, LPVOID*, REFIID, IUnknown*);
 
-DDSURFACEDESC2 Described(DWORD flags = 0, DWORD caps = 0) {
-    DDSURFACEDESC2 description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = flags;
-    description.ddsCaps.dwCaps = caps;
-    return description;
-}
-
-DDSURFACEDESC2 PlainDescription(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN) {
-    DDSURFACEDESC2 description = Described(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, caps);
-    description.dwWidth = width;
-    description.dwHeight = height;
-    return description;
-}
-
-DDSURFACEDESC2 PrimaryDescription() {
-    DDSURFACEDESC2 description = Described(DDSD_CAPS | DDSD_BACKBUFFERCOUNT,
-                                           DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE);
-    description.dwBackBufferCount = 1;
-    return description;
-}
-
-HRESULT Fill(IDirectDrawSurface7* surface, uint32_t pixel, RECT* area = nullptr) {
-    DDBLTFX effects = {};
-    effects.dwSize = sizeof(effects);
-    effects.dwFillColor = pixel;
-    return surface->Blt(area, nullptr, nullptr, DDBLT_COLORFILL, &effects);
-}
-
-// Calls `visit` on every pixel under a lock, and gives the locked address
-// (null when the lock fails).
-void* ForEachPixel(IDirectDrawSurface7* surface, const std::function<void(int x, int y, uint32_t& pixel)>& visit) {
-    DDSURFACEDESC2 locked = Described();
-    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return nullptr;
-    for (int y = 0; y < int(locked.dwHeight); ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch);
-        for (int x = 0; x < int(locked.dwWidth); ++x) visit(x, y, row[x]);
-    }
-    surface->Unlock(nullptr);
-    return locked.lpSurface;
-}
-
 void* MemoryOf(IDirectDrawSurface7* surface) {
     return ForEachPixel(surface, [](int, int, uint32_t&) {});
 }
@@ -271,7 +229,8 @@ TEST_F(SoftDirectDrawTest, EveryWayOfWritingReachesTheDisplayAndTheClearsAfterIt
         {"colour fill", [&] { return Fill(back, kBlue, &area); }},
         {"Blt", [&] { return back->Blt(&area, sprite, nullptr, DDBLT_WAIT, nullptr); }},
         {"BltFast", [&] { return back->BltFast(33, 0, sprite, nullptr, DDBLTFAST_WAIT); }},
-        {"Lock", [&] {
+        {"Lock",
+         [&] {
              return ForEachPixel(back, [](int x, int y, uint32_t& pixel) { pixel = x == 0 && y == 22 ? kBlue : pixel; })
                         ? DD_OK
                         : DDERR_GENERIC;

@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <initializer_list>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -49,8 +48,7 @@ struct Formats {
 // A DIPROP_ value is a small number made into a GUID reference, as on
 // Windows. The sanitizer refuses such a reference, so only this helper makes
 // one.
-HRESULT Property(IDirectInputDevice7A* device, bool set, intptr_t name,
-                                                           DIPROPDWORD* record) {
+HRESULT Property(IDirectInputDevice7A* device, bool set, intptr_t name, DIPROPDWORD* record) {
     const GUID& property = MAKEDIPROP(name);
     return set ? device->SetProperty(property, &record->diph) : device->GetProperty(property, &record->diph);
 }
@@ -87,19 +85,6 @@ std::vector<std::pair<DWORD, LONG>> Read(IDirectInputDevice7A* device, DWORD roo
     return read;
 }
 
-HWND NewWindow(bool shown) {
-    static int made = 0;
-    std::string name = "SoftDirectInputTest Class " + std::to_string(++made);
-    WNDCLASSEXA record = {};
-    record.cbSize = sizeof(record);
-    record.lpfnWndProc = DefWindowProcA;
-    record.lpszClassName = name.c_str();
-    RegisterClassExA(&record);
-    HWND window = CreateWindowExA(0, name.c_str(), "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
-    if (shown) ShowWindow(window, SW_SHOW);
-    return window;
-}
-
 }  // namespace
 
 // Each test starts with a DirectInput object of its own, made as the runtime
@@ -116,7 +101,7 @@ protected:
         devicesBefore = SoftDirectInputDeviceCount();
         input = Create(0x0700);
         ASSERT_NE(input, nullptr);
-        window = NewWindow(true);
+        window = TestWindow(DefWindowProcA, WS_POPUP | WS_VISIBLE);
         ASSERT_EQ(SoftActiveWindow(), window);
     }
     void TearDown() override {
@@ -261,7 +246,7 @@ TEST_F(SoftDirectInputTest, ForegroundDevicesAreAcquiredOnlyThroughTheActiveWind
     IDirectInputDevice7A* keyboard = Device(kGuidSysKeyboard);
     EXPECT_EQ(keyboard->Acquire(), DIERR_INVALIDPARAM);  // no format yet
     ASSERT_EQ(keyboard->SetDataFormat(&formats.keyboard), DI_OK);
-    HWND hidden = NewWindow(false);
+    HWND hidden = TestWindow();
     ASSERT_EQ(keyboard->SetCooperativeLevel(hidden, kKeyboardLevel), DI_OK);
     EXPECT_EQ(keyboard->Acquire(), DIERR_OTHERAPPHASPRIO);
     ASSERT_EQ(keyboard->SetCooperativeLevel(hidden, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);

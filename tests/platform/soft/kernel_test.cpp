@@ -230,12 +230,6 @@ TEST_F(KernelModuleTest, FaultAimedAtAModuleFailsIt) {
 
 class KernelFileTest : public KernelTest {
 protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = ::testing::TempDir() + "ravlin_kernel_" + info->name() + ".bin";
-        std::filesystem::remove(path);
-    }
     // The deletion also ends the making of a file a test closed.
     void TearDown() override {
         DeleteFileA(path.c_str());
@@ -251,7 +245,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string path;
+    FreshDirectory directory;
+    std::string path = (directory.path / "file.bin").string();
 };
 
 TEST_F(KernelFileTest, CreateNewMakesAFileAndRefusesAnExistingName) {
@@ -348,7 +343,6 @@ TEST_F(KernelFileTest, SignalsWaitUntilTheFileIsInItsPlace) {
     EXPECT_EQ(SignalsSeen.size(), 3u);
     std::ifstream in(placed);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "whole");
-    std::filesystem::remove(placed);
 
     for (int i = 0; i < 3; ++i) sigaction(signals[i], &before[i], nullptr);
 }

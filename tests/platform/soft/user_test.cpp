@@ -60,12 +60,7 @@ std::string FreshClassName() {
     return "SoftUserTest Class " + std::to_string(++made);
 }
 
-HWND NewWindow(DWORD style = WS_POPUP, WNDPROC procedure = RecordingProc) {
-    std::string name = FreshClassName();
-    WNDCLASSEXA record = ClassRecord(name.c_str(), procedure);
-    if (!RegisterClassExA(&record)) return nullptr;
-    return CreateWindowExA(0, name.c_str(), "", style, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-}
+HWND NewWindow(DWORD style = WS_POPUP, WNDPROC procedure = RecordingProc) { return TestWindow(procedure, style); }
 
 std::vector<MSG> DrainQueue() {
     std::vector<MSG> taken;
@@ -266,11 +261,7 @@ TEST_F(SoftUserFocusTest, WindowIsToldOfTheFocusLossBeforeTheDisplayGoes) {
     ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&ddraw), kIidDirectDraw7, nullptr), DD_OK);
     ASSERT_EQ(ddraw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
     ASSERT_EQ(ddraw->SetDisplayMode(640, 480, 32, 0, 0), DD_OK);
-    DDSURFACEDESC2 description = {};
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    description.dwBackBufferCount = 1;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    DDSURFACEDESC2 description = PrimaryDescription();
     ASSERT_EQ(ddraw->CreateSurface(&description, &displaySurface, nullptr), DD_OK);
 
     HeadlessScript(0, Event(HostEventType::FocusLost));
