@@ -193,14 +193,6 @@ TEST_F(KernelModuleTest, UnknownModulesAndHandlesGiveNothing) {
     EXPECT_FALSE(FreeLibrary(GetModuleHandleA(nullptr)));
 }
 
-TEST_F(KernelModuleTest, UntargetedLoadFaultFailsAnyModule) {
-    int loads = SoftModuleLoadCount("KERNEL32.DLL");
-    FailOn(SoftOp::LoadLibraryA, 1, 0);
-    EXPECT_EQ(LoadLibraryA("KERNEL32.DLL"), nullptr);
-    EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
-    EXPECT_EQ(HeadlessFaultsPending(), 0);
-}
-
 TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
     int loads = SoftModuleLoadCount("KERNEL32.DLL");
     FailOn(Fault{SoftOp::LoadLibraryA, "DDRAW.DLL"}, 1, 0);
@@ -212,10 +204,8 @@ TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
 }
 
 TEST_F(KernelModuleTest, FaultAimedAtAModuleFailsIt) {
-    int loads = SoftModuleLoadCount("KERNEL32.DLL");
     FailOn(Fault{SoftOp::LoadLibraryA, "KERNEL32.DLL"}, 1, 0);
     EXPECT_EQ(LoadLibraryA("kernel32.dll"), nullptr);
-    EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
 
     HMODULE module = LoadLibraryA("kernel32.dll");
@@ -291,22 +281,6 @@ TEST_F(KernelFileTest, InvalidHandlesAreRefused) {
     EXPECT_FALSE(WriteFile(file, "a", 1, &written, nullptr));
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(Contents(), "");
-}
-
-TEST_F(KernelFileTest, WriteFaultGivesItsResultAndWritesNothing) {
-    HANDLE file = Create();
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    FailOn(SoftOp::WriteFile, 1, 0);
-    DWORD written = 99;
-    EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 0);
-    EXPECT_EQ(written, 0u);
-    FailOn(SoftOp::WriteFile, 1, 5);
-    EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 5);
-    EXPECT_EQ(written, 0u);
-    EXPECT_TRUE(WriteFile(file, "kept", 4, &written, nullptr));
-    EXPECT_EQ(written, 4u);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(), "kept");
 }
 
 namespace {
