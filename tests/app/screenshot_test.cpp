@@ -58,8 +58,7 @@ TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZer
     FreshDirectory directory(true);
     HeadlessKeepPixels(true);
     constexpr int kReleaseFrame = 5;
-    HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, DIK_F2, 0, 0});
-    HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, DIK_F2, 0, 0});
+    Release(kReleaseFrame, kF2);
     // Without the release the program would never end.
     ASSERT_EQ(RunProgram(ProgramMain, kReleaseFrame + 100), Exited(0));
 

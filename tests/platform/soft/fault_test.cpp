@@ -62,12 +62,11 @@ protected:
         ASSERT_EQ(front->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), S_OK);
         ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
         MousePoll();
-        mouse = MouseState.device;
         HeadlessScript(0, {HostEventType::MouseMove, 0, 3, 0});
         SoftPumpHostEvents();
         ASSERT_NE(RegisterClassExA(&windowClass), 0);
         windowClass.lpszClassName = "SoftFaultTest other";
-        block = HeapAlloc(Runtime.mainHeap, 0, 8), file = Create(".open");
+        mouse = MouseState.device, block = HeapAlloc(Runtime.mainHeap, 0, 8), file = Create(".open");
         ASSERT_TRUE(CloseHandle(Create(".made")));
     }
     void TearDown() override {
