@@ -3,7 +3,6 @@
 // four-pixel steps and tail, and the benchmarks' present.
 #include <gtest/gtest.h>
 
-
 #include "display/screen.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
