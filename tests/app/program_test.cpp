@@ -15,20 +15,11 @@
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 #include "support/display.h"
-
-namespace {
-
-// Runs the program until `frames` frames have been presented.
-void RunFrames(int frames) {
-    HeadlessStopAfterFrames(frames);
-    EXPECT_THROW(ProgramMain(), HeadlessStopped);
-}
-
-}  // namespace
+#include "support/program.h"
 
 TEST_F(DisplayTest, ProgramShowsTheSceneFrameByFrame) {
     HeadlessKeepPixels(true);
-    RunFrames(4);
+    EXPECT_EQ(RunProgram(ProgramMain, 4), kStoppedAtTheCap);
     const std::vector<HeadlessFrame>& frames = HeadlessFrames();
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[0].width, 640);
@@ -72,14 +63,8 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
         SCOPED_TRACE(c.says);
         Restart(c.breakIt);
         testing::internal::CaptureStderr();
-        uint32_t code = 99;
-        try {
-            ProgramMain();
-        } catch (const HeadlessExit& exit) {
-            code = exit.code;
-        }
+        EXPECT_EQ(RunProgram(), Exited(1));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
-        EXPECT_EQ(code, 1u);
         EXPECT_TRUE(HeadlessFrames().empty());
     }
 }
@@ -99,18 +84,6 @@ double ClockOfFrame(size_t index) {
     return clock;
 }
 
-// Runs the program to its end; its exit code.
-uint32_t RunToTheEnd() {
-    HeadlessStopAfterFrames(400);  // a program that never ends fails here, not by hanging
-    try {
-        ProgramMain();
-    } catch (const HeadlessExit& exit) {
-        return exit.code;
-    }
-    ADD_FAILURE() << "the program returned";
-    return 99;
-}
-
 }  // namespace
 
 // A key released after the third frame fires the exit test in the fourth;
@@ -119,7 +92,7 @@ TEST_F(DisplayTest, AReleasedKeyEndsTheProgramAfterThirtyNineShrinkingFrames) {
     HeadlessKeepPixels(true);
     KeyAt(0, kKeyEscape, true);  // held from the first frame: its release counts
     KeyAt(3, kKeyEscape, false);
-    EXPECT_EQ(RunToTheEnd(), 0u);
+    EXPECT_EQ(RunProgram(), Exited(0));
 
     const std::vector<HeadlessFrame>& frames = HeadlessFrames();
     ASSERT_EQ(frames.size(), 4u + 39u + 1u);
@@ -143,13 +116,12 @@ TEST_F(DisplayTest, OnlyAMoveOfMoreThanFiftyRightOrDownEndsTheProgram) {
             SCOPED_TRACE(testing::Message() << x << (downward ? " down" : " right"));
             Restart([] {});
             HeadlessScript(2, {HostEventType::MouseMove, 0, downward ? 0 : x, downward ? x : 0});
-            HeadlessStopAfterFrames(8);
-            EXPECT_THROW(ProgramMain(), HeadlessStopped);
+            EXPECT_EQ(RunProgram(ProgramMain, 8), kStoppedAtTheCap);
             EXPECT_EQ(Runtime.program.quitting, 0);
         }
     }
     Restart([] {});
     HeadlessScript(2, {HostEventType::MouseMove, 0, 0, 51});
-    EXPECT_EQ(RunToTheEnd(), 0u);
+    EXPECT_EQ(RunProgram(), Exited(0));
     EXPECT_EQ(HeadlessFrames().size(), 3u + 39u + 1u);
 }

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,26 +15,9 @@
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
 #include "support/display.h"
+#include "support/program.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// Runs the test in a fresh current directory, and goes back afterwards.
-struct FreshDirectory {
-    FreshDirectory() : previous(fs::current_path()) {
-        std::string pattern = (fs::path(::testing::TempDir()) / "screenshot_XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return;
-        path = pattern;
-        fs::current_path(path);
-    }
-    ~FreshDirectory() {
-        fs::current_path(previous);
-        if (!path.empty()) fs::remove_all(path);
-    }
-    fs::path previous;
-    fs::path path;
-};
 
 // Pillow's reading of ravlin.bmp: "format mode width height", with the
 // decoded pixels left as top-down RGB bytes in decoded.rgb.
@@ -53,9 +34,12 @@ std::string DecodeWithPillow() {
     return line;
 }
 
-std::vector<uint8_t> Contents(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+constexpr int32_t kF2 = DIK_F2;
+constexpr int32_t kSpace = DIK_SPACE;
+
+void Release(int frame, int32_t key) {
+    HeadlessScript(frame - 1, {HostEventType::KeyDown, key, 0, 0});
+    HeadlessScript(frame, {HostEventType::KeyUp, key, 0, 0});
 }
 
 std::vector<uint8_t> RgbOf(const std::vector<uint32_t>& pixels) {
@@ -71,23 +55,12 @@ std::vector<uint8_t> RgbOf(const std::vector<uint32_t>& pixels) {
 // holds the frame before the last one presented.
 TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZero) {
     Restart([] { HeadlessSetDesktop({321, 241, 32, 60}); });
-    FreshDirectory directory;
-    ASSERT_FALSE(directory.path.empty());
+    FreshDirectory directory(true);
     HeadlessKeepPixels(true);
     constexpr int kReleaseFrame = 5;
-    HeadlessScript(kReleaseFrame - 1, {HostEventType::KeyDown, DIK_F2, 0, 0});
-    HeadlessScript(kReleaseFrame, {HostEventType::KeyUp, DIK_F2, 0, 0});
+    Release(kReleaseFrame, kF2);
     // Without the release the program would never end.
-    HeadlessStopAfterFrames(kReleaseFrame + 100);
-    uint32_t code = 99;
-    try {
-        ProgramMain();
-    } catch (const HeadlessExit& exit) {
-        code = exit.code;
-    } catch (const HeadlessStopped&) {
-        FAIL() << "the release of F2 did not end the program";
-    }
-    EXPECT_EQ(code, 0u);
+    ASSERT_EQ(RunProgram(ProgramMain, kReleaseFrame + 100), Exited(0));
 
     // The firing frame was followed by 39 shrinking ones and the black one.
     const std::vector<HeadlessFrame>& frames = HeadlessFrames();
@@ -95,8 +68,7 @@ TEST_F(DisplayTest, ReleasingF2WritesTheScreenAsABmpAndTheProgramEndsWithCodeZer
     const size_t presentedAtGrab = frames.size() - 39 - 1;
     // The release comes once kReleaseFrame frames are shown; the next poll sees it.
     EXPECT_LE(presentedAtGrab, size_t(kReleaseFrame + 1));
-    std::vector<fs::path> written(fs::directory_iterator("."), fs::directory_iterator());
-    ASSERT_EQ(written, std::vector<fs::path>{"./ravlin.bmp"});
+    ASSERT_EQ(Entries("."), std::vector<std::string>{"ravlin.bmp"});
     EXPECT_EQ(Contents("ravlin.bmp").size(), 54u + (3 * 321 + 1) * 241);
 
     EXPECT_EQ(DecodeWithPillow(), "BMP RGB 321 241");
@@ -118,23 +90,14 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
         SCOPED_TRACE(tracking ? "tracking" : "not tracking");
         // Rows with padding, so that partial copies go row by row.
         Restart([] { HeadlessSetDesktop({321, 241, 32, 60}); });
-        FreshDirectory directory;
-        ASSERT_FALSE(directory.path.empty());
+        FreshDirectory directory(true);
         SoftDamageTracking(tracking);
         HeadlessScript(3, {HostEventType::FocusLost, 0, 0, 0});
         HeadlessScript(3, {HostEventType::FocusGained, 0, 0, 0});
         HeadlessScript(6, {HostEventType::KeyDown, DIK_F2, 0, 0});
         HeadlessScript(8, {HostEventType::KeyUp, DIK_F2, 0, 0});
-        HeadlessStopAfterFrames(200);
-        uint32_t code = 99;
-        try {
-            ProgramMain();
-        } catch (const HeadlessExit& exit) {
-            code = exit.code;
-        } catch (const HeadlessStopped&) {
-        }
+        EXPECT_EQ(RunProgram(ProgramMain, 200), Exited(0));
         SoftDamageTracking(true);
-        EXPECT_EQ(code, 0u);
         Run& run = runs[tracking ? 0 : 1];
         for (const HeadlessFrame& frame : HeadlessFrames()) run.frames.push_back(frame.hash);
         run.screenshot = Contents("ravlin.bmp");
@@ -144,18 +107,6 @@ TEST_F(DisplayTest, FramesAreTheSameWhetherOrNotTheDisplayKnowsWhatChanged) {
     EXPECT_FALSE(runs[0].screenshot.empty());
     EXPECT_TRUE(runs[0].screenshot == runs[1].screenshot);
 }
-
-namespace {
-
-constexpr int32_t kF2 = DIK_F2;
-constexpr int32_t kSpace = DIK_SPACE;
-
-void Release(int frame, int32_t key) {
-    HeadlessScript(frame - 1, {HostEventType::KeyDown, key, 0, 0});
-    HeadlessScript(frame, {HostEventType::KeyUp, key, 0, 0});
-}
-
-}  // namespace
 
 // How the program ends, and what it writes on the way: each case scripts a
 // run, which must end with code 0 after the shrink, leaving ravlin.bmp or
@@ -197,38 +148,26 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
              Release(3, kF2);
              FailOn(SoftOp::IDirectDraw7_CreateSurface, 2, DDERR_OUTOFMEMORY);
          },
-         false,
-         "ravlin: could not save ravlin.bmp: Cannot allocate memory\n"},
+         false, "ravlin: could not save ravlin.bmp: Cannot allocate memory\n"},
         {"a failed save still ends",
          [] {
              Release(3, kF2);
              FailOn(SoftOp::WriteFile, 1, FALSE, -1);
          },
-         false,
-         "ravlin: could not save ravlin.bmp: Input/output error\n"},
+         false, "ravlin: could not save ravlin.bmp: Input/output error\n"},
     };
     std::vector<std::vector<uint8_t>> files;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Restart([] {});
-        FreshDirectory directory;
-        ASSERT_FALSE(directory.path.empty());
+        FreshDirectory directory(true);
         c.script();
-        HeadlessStopAfterFrames(200);
-        uint32_t code = 99;
         testing::internal::CaptureStderr();
-        try {
-            ProgramMain();
-        } catch (const HeadlessExit& exit) {
-            code = exit.code;
-        } catch (const HeadlessStopped&) {
-        }
+        EXPECT_EQ(RunProgram(ProgramMain, 200), Exited(0));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
         HeadlessHoldKeys({});
-        EXPECT_EQ(code, 0u);
         EXPECT_LE(HeadlessFrames().size(), size_t(20 + 39 + 1));
-        std::vector<fs::path> written(fs::directory_iterator("."), fs::directory_iterator());
-        EXPECT_EQ(written, c.writes ? std::vector<fs::path>{"./ravlin.bmp"} : std::vector<fs::path>{});
+        EXPECT_EQ(Entries("."), c.writes ? std::vector<std::string>{"ravlin.bmp"} : std::vector<std::string>{});
         files.push_back(Contents("ravlin.bmp"));
     }
     EXPECT_FALSE(files[1] == files[2]);
@@ -237,12 +176,10 @@ TEST_F(DisplayTest, EveryEndOfTheProgramIsCodeZeroWithTheScreenshotItAskedFor) {
 // The exit test asks for any key even when F2 fired: the frame's other
 // releases are taken with it, not left for the next frame.
 TEST_F(DisplayTest, TheExitTestTakesEveryReleaseOfItsFrameWhenF2Fires) {
-    FreshDirectory directory;
-    ASSERT_FALSE(directory.path.empty());
+    FreshDirectory directory(true);
     Release(3, kF2);
     Release(3, kSpace);
-    HeadlessStopAfterFrames(4);
-    EXPECT_THROW(ProgramMain(), HeadlessStopped);
+    EXPECT_EQ(RunProgram(ProgramMain, 4), kStoppedAtTheCap);
     EXPECT_EQ(Runtime.program.quitting, 1);
     EXPECT_EQ(KeyReleased(kAnyKey), 0);
 }

@@ -18,20 +18,11 @@
 #include "runtime/lifecycle.h"
 #include "sprite/store.h"
 #include "support/fixture.h"
+#include "support/program.h"
 
 namespace {
 
 using RuntimeStartTest = RuntimeTest;
-
-// The exit code ProgramEnd ends the program with; -1 when it returned.
-int64_t ExitCodeOf(uint32_t code) {
-    try {
-        ProgramEnd(code);
-    } catch (const HeadlessExit& exit) {
-        return exit.code;
-    }
-    return -1;
-}
 
 TEST_F(RuntimeStartTest, ZeroesTheProgramStateAndMakesThreeHeaps) {
     ForgetTheRuntime();
@@ -73,7 +64,7 @@ TEST_F(RuntimeStartTest, ProgramEndDestroysOnlyTheMainHeapAndExitsWithItsCode) {
     for (int i = 0; i < 5; ++i) ASSERT_NE(HeapAlloc(Runtime.mainHeap, HEAP_ZERO_MEMORY, 100), nullptr);
     size_t heaps = SoftHeapCount();
 
-    EXPECT_EQ(ExitCodeOf(0), 0);
+    EXPECT_EQ(RunProgram([] { ProgramEnd(0); }), Exited(0));
 
     EXPECT_EQ(SoftHeapCount(), heaps - 1);
     EXPECT_EQ(HeapAlloc(Runtime.mainHeap, 0, 8), nullptr);
@@ -144,7 +135,7 @@ TEST_F(RuntimeStartTest, ProgramEndGivesBackTheDevicesAndTheDisplayBeforeTheMain
         }
         EXPECT_EQ(SoftDirectInputDeviceCount(), devices + 2);
 
-        EXPECT_EQ(ExitCodeOf(0), 0);
+        EXPECT_EQ(RunProgram([] { ProgramEnd(0); }), Exited(0));
 
         EXPECT_EQ(SoftDirectInputDeviceCount(), devices);
         EXPECT_EQ(SoftDirectDrawSurfaceCount(), 0);
@@ -163,10 +154,10 @@ TEST_F(RuntimeStartTest, ProgramEndGivesBackTheDevicesAndTheDisplayBeforeTheMain
 }
 
 TEST_F(RuntimeStartTest, ProgramEndPassesItsExitCodeOn) {
-    EXPECT_EQ(ExitCodeOf(3), 3);
+    EXPECT_EQ(RunProgram([] { ProgramEnd(3); }), Exited(3));
     ForgetTheRuntime();
     RuntimeStart();
-    EXPECT_EQ(ExitCodeOf(0xFFFFFFFFu), 0xFFFFFFFFu);
+    EXPECT_EQ(RunProgram([] { ProgramEnd(0xFFFFFFFFu); }), Exited(0xFFFFFFFFu));
 }
 
 TEST(WaitMilliseconds, AdvancesTheClockByExactlyThatLong) {

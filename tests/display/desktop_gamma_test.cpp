@@ -10,24 +10,11 @@
 #include "platform/soft/soft.h"
 #include "support/display.h"
 
-namespace {
-
-HostDesktop Device(const char* name, bool primary, HostDesktopMode mode, bool attached = true) {
-    HostDesktop desktop = {};
-    std::strcpy(desktop.name, name);
-    desktop.attached = attached;
-    desktop.primary = primary;
-    desktop.modeReadable = true;
-    desktop.mode = mode;
-    return desktop;
-}
-
-}  // namespace
-
 TEST_F(DisplayTest, PrimaryDesktopTakesSlotZeroWhereverItIsListed) {
-    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", false, {1280, 1024, 32, 75}),
-                         Device("\\\\.\\DISPLAY2", true, {1920, 1080, 32, 60}),
-                         Device("\\\\.\\DISPLAY3", false, {800, 600, 16, 60}, false)});
+    HostDesktop detached = HostDesktopOf(2, false, {800, 600, 16, 60});
+    detached.attached = false;
+    HeadlessSetDesktops(
+        {HostDesktopOf(0, false, {1280, 1024, 32, 75}), HostDesktopOf(1, true, {1920, 1080, 32, 60}), detached});
     EXPECT_EQ(DesktopScan(), 2);
     EXPECT_EQ(DesktopPixelWidth(0), 1920);
     EXPECT_EQ(DesktopPixelHeight(0), 1080);
@@ -41,10 +28,9 @@ TEST_F(DisplayTest, PrimaryDesktopTakesSlotZeroWhereverItIsListed) {
 }
 
 TEST_F(DisplayTest, AnUnreadableModeIsSkipped) {
-    HostDesktop unreadable = Device("\\\\.\\DISPLAY2", false, {1280, 1024, 32, 75});
-    unreadable.modeReadable = false;
-    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", true, {1024, 768, 32, 60}), unreadable,
-                         Device("\\\\.\\DISPLAY3", false, {800, 600, 32, 60})});
+    HeadlessSetDesktops({HostDesktopOf(0, true, {1024, 768, 32, 60}),
+                         HostDesktopOf(1, false, {1280, 1024, 32, 75}, false),
+                         HostDesktopOf(2, false, {800, 600, 32, 60})});
     EXPECT_EQ(DesktopScan(), 3);
     EXPECT_EQ(DesktopPixelWidth(0), 1024);
     EXPECT_EQ(DesktopPixelWidth(1), 800);
@@ -54,9 +40,8 @@ TEST_F(DisplayTest, AnUnreadableModeIsSkipped) {
 // Devices that change between the counting and the filling pass never make
 // the scan write past its array (the sanitizer build checks the writes).
 TEST_F(DisplayTest, MoreDevicesWhenFillingThanWhenCountingStayInTheArray) {
-    HeadlessSetDesktops({Device("\\\\.\\DISPLAY1", false, {1024, 768, 32, 60}),
-                         Device("\\\\.\\DISPLAY2", false, {800, 600, 32, 60}),
-                         Device("\\\\.\\DISPLAY3", true, {640, 480, 32, 60})});
+    HeadlessSetDesktops({HostDesktopOf(0, false, {1024, 768, 32, 60}), HostDesktopOf(1, false, {800, 600, 32, 60}),
+                         HostDesktopOf(2, true, {640, 480, 32, 60})});
     // The counting pass sees one device only; the filling pass sees all three.
     FailOn(SoftOp::EnumDisplayDevicesA, 2, 0);
     EXPECT_EQ(DesktopScan(), 1);

@@ -30,6 +30,7 @@
 #include "sprite/grab.h"
 #include "sprite/store.h"
 #include "support/forget.h"
+#include "support/program.h"
 
 namespace {
 
@@ -334,11 +335,7 @@ const char* FrameNotDrawn() {
 // The runtime's end gives back every DirectDraw object and surface, every
 // DirectInput device and every device context it made. Null when it does, else what is left.
 const char* NotAllGivenBack() {
-    try {
-        ProgramEnd(0);
-    } catch (const HeadlessExit& exit) {
-        if (exit.code != 0) return "the end reports another exit code";
-    }
+    if (RunProgram([] { ProgramEnd(0); }) != Exited(0)) return "the end reports another exit code";
     if (SoftDirectDrawObjectCount() != 0 || SoftDirectDrawSurfaceCount() != 0) return "DirectDraw is left";
     // The DirectInput object itself stays: the start takes one use of it more
     // than the end gives back.
@@ -366,12 +363,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fuzz = FuzzState{};
     Fuzz.trace = std::getenv("RAVLIN_FUZZ_TRACE") != nullptr;
     FuzzedDataProvider input(data, size);
-    try {
-        for (int steps = 0; steps < 64 && input.remaining_bytes() > 0; ++steps) Step(input);
-    } catch (const HeadlessExit&) {
-        // Only ExitProcess throws it, and no step ends the process.
-        std::abort();
-    }
+    auto steps = [&] {
+        for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) Step(input);
+    };
+    if (RunProgram(steps).end != ProgramRun::kReturned) std::abort();  // no step ends the process
     const char* fault = FrameNotDrawn();
     if (!fault) fault = NotAllGivenBack();
     if (fault) {

@@ -32,13 +32,7 @@ int32_t MouseFrame() {
     return MousePoll();
 }
 
-class InputTest : public DisplayTest {
-protected:
-    void SetUp() override {
-        DisplayTest::SetUp();
-        ASSERT_EQ(Open(), 1);
-    }
-};
+using InputTest = OpenDisplayTest;
 
 using InputSetUpTest = RuntimeTest;
 

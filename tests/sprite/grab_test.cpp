@@ -3,7 +3,6 @@
 #include "sprite/grab.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -37,8 +35,7 @@ uint32_t RedThenBlue(int x, int) { return x == 0 ? 0x00FF0000u : 0x000000FFu; }
 
 // Calls `visit` on each row of the surface under a lock.
 void ForEachRow(IDirectDrawSurface7* surface, const std::function<void(int y, uint8_t* row)>& visit) {
-    DDSURFACEDESC2 locked = {};
-    locked.dwSize = sizeof(locked);
+    DDSURFACEDESC2 locked = Described();
     ASSERT_EQ(surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
     auto* pixels = static_cast<uint8_t*>(locked.lpSurface);
     for (int y = 0; y < int(locked.dwHeight); ++y) visit(y, pixels + y * locked.lPitch);
@@ -46,26 +43,10 @@ void ForEachRow(IDirectDrawSurface7* surface, const std::function<void(int y, ui
 }
 
 void Paint(IDirectDrawSurface7* surface, uint32_t (*pixel)(int x, int y), int width) {
-    ForEachRow(surface, [&](int y, uint8_t* row) {
-        for (int x = 0; x < width; ++x) {
-            uint32_t value = pixel(x, y);
-            std::memcpy(row + 4 * x, &value, 4);
-        }
-    });
-}
-
-std::vector<uint8_t> Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ForEachPixel(surface, [&](int x, int y, uint32_t& value) { value = x < width ? pixel(x, y) : value; });
 }
 
 void Put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::vector<std::string> Entries(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
-    return names;
-}
 
 uint32_t Field(const std::vector<uint8_t>& file, size_t offset) {
     uint32_t value = 0;
@@ -73,21 +54,8 @@ uint32_t Field(const std::vector<uint8_t>& file, size_t offset) {
     return value;
 }
 
-class GrabTest : public DisplayTest {
+class GrabTest : public OpenDisplayTest {
 protected:
-    void SetUp() override {
-        DisplayTest::SetUp();
-        ASSERT_EQ(Open(), 1);
-        std::string pattern = (fs::path(::testing::TempDir()) / "grab_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        file = directory / "ravlin.bmp";
-    }
-    void TearDown() override {
-        fs::remove_all(directory);
-        DisplayTest::TearDown();
-    }
-
     // Grabs the top-left width x height of a patterned screen into sprite 0
     // and saves it.
     int32_t SavePattern(int width, int height) {
@@ -96,8 +64,9 @@ protected:
         return SpriteSave(0, file.c_str());
     }
 
-    fs::path directory;
-    fs::path file;
+    FreshDirectory fresh;
+    const fs::path& directory = fresh.path;
+    fs::path file = directory / "ravlin.bmp";
 };
 
 }  // namespace
@@ -131,7 +100,10 @@ TEST_F(GrabTest, NothingUnderTheTemporaryNameRedirectsOrHoldsUpTheSave) {
         std::vector<std::string> left;
     } cases[] = {
         {"a link to another file", [&] { fs::create_symlink(victim, temporary); }, 1, {"ravlin.bmp", "victim"}},
-        {"a link to nowhere", [&] { fs::create_symlink(directory / "nowhere", temporary); }, 1, {"ravlin.bmp", "victim"}},
+        {"a link to nowhere",
+         [&] { fs::create_symlink(directory / "nowhere", temporary); },
+         1,
+         {"ravlin.bmp", "victim"}},
         {"a pipe", [&] { ASSERT_EQ(mkfifo(temporary.c_str(), 0666), 0); }, 1, {"ravlin.bmp", "victim"}},
         {"a read-only file",
          [&] {
@@ -228,8 +200,7 @@ TEST_F(GrabTest, NumberlessGrabCopiesTheRectangleAndKeysOutBlack) {
     ASSERT_NE(sprite, nullptr);
     ASSERT_EQ(id, handle);
     EXPECT_EQ(sprite->width, 30);
-    DDSURFACEDESC2 locked = {};
-    locked.dwSize = sizeof(locked);
+    DDSURFACEDESC2 locked = Described();
     ASSERT_EQ(SpriteSurface(sprite)->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
     const uint8_t* pixels = static_cast<const uint8_t*>(locked.lpSurface);
     uint32_t first, last;

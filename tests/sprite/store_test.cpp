@@ -17,13 +17,8 @@ namespace {
 
 uint32_t Pattern(int x, int y) { return 0x00010203u * uint32_t(x + 1) + 0x00300000u * uint32_t(y + 1); }
 
-class StoreTest : public DisplayTest {
+class StoreTest : public OpenDisplayTest {
 protected:
-    void SetUp() override {
-        DisplayTest::SetUp();
-        ASSERT_EQ(Open(), 1);
-    }
-
     SpriteRecord* Make(intptr_t number, int width, int height, int32_t flags = 0) {
         auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, number));
         EXPECT_NE(SpriteSurfaceCreate(sprite, width, height, 0, flags), nullptr);
@@ -33,18 +28,11 @@ protected:
     // The sprite's pixels, row after row without padding; empty when it
     // cannot be locked.
     static std::vector<uint32_t> Pixels(SpriteRecord* sprite, bool paint = false) {
-        DDSURFACEDESC2 locked = {};
-        locked.dwSize = sizeof(locked);
-        if (SpriteSurface(sprite)->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return {};
         std::vector<uint32_t> pixels;
-        for (int y = 0; y < sprite->height; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch);
-            for (int x = 0; x < sprite->width; ++x) {
-                if (paint) row[x] = Pattern(x, y);
-                pixels.push_back(row[x]);
-            }
-        }
-        SpriteSurface(sprite)->Unlock(nullptr);
+        ForEachPixel(SpriteSurface(sprite), [&](int x, int y, uint32_t& pixel) {
+            if (paint) pixel = Pattern(x, y);
+            pixels.push_back(pixel);
+        });
         return pixels;
     }
 
@@ -190,8 +178,7 @@ TEST_F(StoreTest, CreationFollowsItsFlagsAndDepth) {
         SCOPED_TRACE(testing::Message() << c.depth << " " << c.flags);
         auto* sprite = static_cast<SpriteRecord*>(ObjectTableSlot(ScreenState.spriteTable, 2));
         ASSERT_NE(SpriteSurfaceCreate(sprite, 8, 8, c.depth, c.flags), nullptr);
-        DDSURFACEDESC2 locked = {};
-        locked.dwSize = sizeof(locked);
+        DDSURFACEDESC2 locked = Described();
         ASSERT_EQ(SpriteSurface(sprite)->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
         SpriteSurface(sprite)->Unlock(nullptr);
         EXPECT_EQ(locked.ddsCaps.dwCaps & c.caps, c.caps);

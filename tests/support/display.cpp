@@ -35,6 +35,11 @@ void DisplayTest::SetUp() {
     StartOnTheTestDesktop();
 }
 
+void OpenDisplayTest::SetUp() {
+    DisplayTest::SetUp();
+    ASSERT_EQ(Open(), 1);
+}
+
 void DisplayTest::Restart(const std::function<void()>& beforeStart) {
     RuntimeTest::TearDown();
     HeadlessSetDesktop({640, 480, 32, 60});
@@ -45,9 +50,7 @@ void DisplayTest::Restart(const std::function<void()>& beforeStart) {
 int32_t DisplayTest::Open() { return ScreenOpen(640, 480, 32, "test"); }
 
 uint32_t DisplayTest::BackBufferPixel(int x, int y) {
-    DDSURFACEDESC2 locked;
-    std::memset(&locked, 0, sizeof(locked));
-    locked.dwSize = sizeof(locked);
+    DDSURFACEDESC2 locked = Described();
     if (ScreenState.backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADDEAD;
     uint32_t pixel;
     std::memcpy(&pixel, static_cast<uint8_t*>(locked.lpSurface) + y * locked.lPitch + x * 4, 4);

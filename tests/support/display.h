@@ -30,3 +30,9 @@ protected:
     // No surface, the normal cooperative level, the cursor shown, the window hidden.
     void ExpectNothingLeft();
 };
+
+// The same with the screen open at the desktop's size.
+class OpenDisplayTest : public DisplayTest {
+protected:
+    void SetUp() override;
+};

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,6 +38,34 @@ protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// A window of a class of its own, which `procedure` serves.
+HWND TestWindow(WNDPROC procedure = DefWindowProcA, DWORD style = WS_POPUP);
+
+// DirectDraw surface descriptions: sized only, or with these flags and caps;
+// an off-screen surface; the primary surface of a flip chain of two.
+DDSURFACEDESC2 Described(DWORD flags = 0, DWORD caps = 0);
+DDSURFACEDESC2 PlainDescription(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN);
+DDSURFACEDESC2 PrimaryDescription();
+// A colour fill of the surface, or of `area`.
+HRESULT Fill(IDirectDrawSurface7* surface, uint32_t pixel, RECT* area = nullptr);
+
+// Calls `visit` on every pixel of a 32-bit surface under a lock, and gives the
+// locked address (null when the lock fails).
+void* ForEachPixel(IDirectDrawSurface7* surface, const std::function<void(int x, int y, uint32_t& pixel)>& visit);
+
+// A directory of its own under the test's temporary one, removed with all it
+// holds at the end; while it lives, the current one if `enter`.
+struct FreshDirectory {
+    explicit FreshDirectory(bool enter = false);
+    ~FreshDirectory();
+    std::filesystem::path path;
+    std::filesystem::path previous;  // the current directory before, when entered
+};
+
+// A file's bytes, and the names in a directory in the order it lists them.
+std::vector<uint8_t> Contents(const std::filesystem::path& file);
+std::vector<std::string> Entries(const std::filesystem::path& directory);
 
 // 32-bit pixel memory with a device context of the software GDI over it.
 struct TestSurface {

@@ -3,8 +3,6 @@
 // four-pixel steps and tail, and the benchmarks' present.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "display/screen.h"
 #include "platform/host/headless.h"
 #include "platform/soft/soft.h"
@@ -33,12 +31,8 @@ TEST_F(RuntimeTest, SpansOfEveryShortLengthAndOffsetFillExactlyTheirPixels) {
 TEST_F(DisplayTest, ColourFillOfARectangleLeavesTheRestAlone) {
     ASSERT_EQ(Open(), 1);
     ScreenClear(0);
-    DDBLTFX fill;
-    std::memset(&fill, 0, sizeof(fill));
-    fill.dwSize = sizeof(fill);
-    fill.dwFillColor = 0x00123456;
     RECT part = {3, 2, 10, 5};
-    ASSERT_EQ(ScreenState.backBuffer->Blt(&part, nullptr, nullptr, DDBLT_COLORFILL, &fill), DD_OK);
+    ASSERT_EQ(Fill(ScreenState.backBuffer, 0x00123456, &part), DD_OK);
     EXPECT_EQ(BackBufferPixel(3, 2), 0x00123456u);
     EXPECT_EQ(BackBufferPixel(9, 4), 0x00123456u);
     EXPECT_EQ(BackBufferPixel(10, 4), 0u);
@@ -51,18 +45,10 @@ TEST_F(DisplayTest, ColourFillOfARectangleLeavesTheRestAlone) {
 TEST_F(DisplayTest, BgrRowsOfEveryNarrowWidth) {
     ASSERT_EQ(Open(), 1);
     for (int width = 1; width <= 9; ++width) {
-        DDSURFACEDESC2 locked;
-        std::memset(&locked, 0, sizeof(locked));
-        locked.dwSize = sizeof(locked);
-        ASSERT_EQ(ScreenState.backBuffer->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
-        auto* pixels = static_cast<uint8_t*>(locked.lpSurface);
-        for (int y = 0; y < 2; ++y) {
-            for (int x = 0; x < width; ++x) {
-                uint32_t p = 0xAA000000u | uint32_t(y) << 16 | uint32_t(x) << 8 | uint32_t(width);
-                std::memcpy(pixels + y * locked.lPitch + x * 4, &p, 4);
-            }
-        }
-        ScreenState.backBuffer->Unlock(nullptr);
+        auto paint = [width](int x, int y, uint32_t& p) {
+            if (y < 2 && x < width) p = 0xAA000000u | uint32_t(y) << 16 | uint32_t(x) << 8 | uint32_t(width);
+        };
+        ASSERT_NE(ForEachPixel(ScreenState.backBuffer, paint), nullptr);
 
         int rowBytes = 3 * width + (width & 3);
         std::vector<uint8_t> rows(size_t(rowBytes) * 2, 0xEE);

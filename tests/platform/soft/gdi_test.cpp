@@ -103,14 +103,6 @@ TEST_F(SoftGdiTest, DisplayContextReportsTheDesktop) {
     EXPECT_EQ(CreateDCA("PRINTER", nullptr, nullptr, nullptr), nullptr);
 }
 
-TEST_F(SoftGdiTest, FaultsReachTheObjectCalls) {
-    FailOn(SoftOp::CreatePen, 1, 0);
-    EXPECT_EQ(CreatePen(PS_SOLID, 0, 0), nullptr);
-    HPEN pen = CreatePen(PS_SOLID, 0, 0);
-    EXPECT_NE(pen, nullptr);
-    DeleteObject(pen);
-}
-
 // ---- rectangles -----------------------------------------------------------
 
 TEST_F(SoftGdiTest, RectangleOutlinesWithThePenAndFillsWithTheBrush) {

@@ -193,14 +193,6 @@ TEST_F(KernelModuleTest, UnknownModulesAndHandlesGiveNothing) {
     EXPECT_FALSE(FreeLibrary(GetModuleHandleA(nullptr)));
 }
 
-TEST_F(KernelModuleTest, UntargetedLoadFaultFailsAnyModule) {
-    int loads = SoftModuleLoadCount("KERNEL32.DLL");
-    FailOn(SoftOp::LoadLibraryA, 1, 0);
-    EXPECT_EQ(LoadLibraryA("KERNEL32.DLL"), nullptr);
-    EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
-    EXPECT_EQ(HeadlessFaultsPending(), 0);
-}
-
 TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
     int loads = SoftModuleLoadCount("KERNEL32.DLL");
     FailOn(Fault{SoftOp::LoadLibraryA, "DDRAW.DLL"}, 1, 0);
@@ -212,10 +204,8 @@ TEST_F(KernelModuleTest, FaultAimedAtAnotherModuleLeavesThisOneAlone) {
 }
 
 TEST_F(KernelModuleTest, FaultAimedAtAModuleFailsIt) {
-    int loads = SoftModuleLoadCount("KERNEL32.DLL");
     FailOn(Fault{SoftOp::LoadLibraryA, "KERNEL32.DLL"}, 1, 0);
     EXPECT_EQ(LoadLibraryA("kernel32.dll"), nullptr);
-    EXPECT_EQ(SoftModuleLoadCount("KERNEL32.DLL"), loads);
     EXPECT_EQ(HeadlessFaultsPending(), 0);
 
     HMODULE module = LoadLibraryA("kernel32.dll");
@@ -230,12 +220,6 @@ TEST_F(KernelModuleTest, FaultAimedAtAModuleFailsIt) {
 
 class KernelFileTest : public KernelTest {
 protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = ::testing::TempDir() + "ravlin_kernel_" + info->name() + ".bin";
-        std::filesystem::remove(path);
-    }
     // The deletion also ends the making of a file a test closed.
     void TearDown() override {
         DeleteFileA(path.c_str());
@@ -251,7 +235,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    std::string path;
+    FreshDirectory directory;
+    std::string path = (directory.path / "file.bin").string();
 };
 
 TEST_F(KernelFileTest, CreateNewMakesAFileAndRefusesAnExistingName) {
@@ -298,22 +283,6 @@ TEST_F(KernelFileTest, InvalidHandlesAreRefused) {
     EXPECT_EQ(Contents(), "");
 }
 
-TEST_F(KernelFileTest, WriteFaultGivesItsResultAndWritesNothing) {
-    HANDLE file = Create();
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    FailOn(SoftOp::WriteFile, 1, 0);
-    DWORD written = 99;
-    EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 0);
-    EXPECT_EQ(written, 0u);
-    FailOn(SoftOp::WriteFile, 1, 5);
-    EXPECT_EQ(WriteFile(file, "lost", 4, &written, nullptr), 5);
-    EXPECT_EQ(written, 0u);
-    EXPECT_TRUE(WriteFile(file, "kept", 4, &written, nullptr));
-    EXPECT_EQ(written, 4u);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(), "kept");
-}
-
 namespace {
 
 std::vector<int> SignalsSeen;
@@ -348,7 +317,6 @@ TEST_F(KernelFileTest, SignalsWaitUntilTheFileIsInItsPlace) {
     EXPECT_EQ(SignalsSeen.size(), 3u);
     std::ifstream in(placed);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "whole");
-    std::filesystem::remove(placed);
 
     for (int i = 0; i < 3; ++i) sigaction(signals[i], &before[i], nullptr);
 }
