@@ -26,21 +26,15 @@ using RuntimeStartTest = RuntimeTest;
 
 TEST_F(RuntimeStartTest, ZeroesTheProgramStateAndMakesThreeHeaps) {
     ForgetTheRuntime();
-    Runtime.program = {640, 480, 320, 240, 0.5f, 12.5, 1};
+    std::memset(&Runtime.program, 0x5A, sizeof(Runtime.program));
     Runtime.module = reinterpret_cast<HMODULE>(uintptr_t{0x1234});
     Runtime.mainHeap = reinterpret_cast<HANDLE>(uintptr_t{0x5678});
     size_t heaps = SoftHeapCount();
 
     RuntimeStart();
 
-    const ProgramState& program = Runtime.program;
-    EXPECT_EQ(program.screenWidth, 0);
-    EXPECT_EQ(program.screenHeight, 0);
-    EXPECT_EQ(program.centreX, 0);
-    EXPECT_EQ(program.centreY, 0);
-    EXPECT_EQ(program.scale, 0.0f);
-    EXPECT_EQ(program.clock, 0.0);
-    EXPECT_EQ(program.quitting, 0);
+    static const ProgramState kZero = {};  // every byte zero, the padding too
+    EXPECT_EQ(std::memcmp(&Runtime.program, &kZero, sizeof(kZero)), 0);
     EXPECT_EQ(Runtime.module, GetModuleHandleA(nullptr));
 
     EXPECT_EQ(SoftHeapCount(), heaps + 3);
