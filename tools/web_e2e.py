@@ -72,15 +72,16 @@ def chromium():
     sys.exit("web-e2e: no chromium on PATH")
 
 
-def run_page(root, query, size):
-    """Opens the page in headless Chromium until it reports its end; the reports."""
+def run_page(root, query, size, scale=1):
+    """Opens the page in headless Chromium, at that device pixel ratio, until it reports its end; the reports."""
     server = Server(root)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     profile = tempfile.mkdtemp(prefix="ravlin-chromium-")
     url = f"http://127.0.0.1:{server.server_address[1]}/ravlin.html?driver=driver.js&{query}"
     browser = subprocess.Popen(
         [chromium(), "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         f"--window-size={size[0]},{size[1]}", f"--user-data-dir={profile}", url],
+         f"--window-size={size[0]},{size[1]}", f"--force-device-scale-factor={scale}",
+         f"--user-data-dir={profile}", url],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         if not server.ended.wait(TIMEOUT):
@@ -155,6 +156,25 @@ def test_mouse_right_ends_left_does_not(root):
     print("web-e2e: a mouse move of 60 right ends the program, 60 left does not")
 
 
+def test_device_scale_2_shows_a_frame_in_device_pixels(root, frames):
+    reports = run_page(root, "dump=10&events=11:down:KeyA,12:up:KeyA", WINDOW, scale=2)
+    end = end_of(reports)
+    check(end["devicePixelRatio"] == 2, f"the page's device pixel ratio is {end['devicePixelRatio']}, not 2")
+    check([end["width"], end["height"]] == end["viewport"],
+          f"at scale 2 the canvas is {end['width']}x{end['height']}, the viewport {end['viewport']} device pixels")
+    number, _ = frames.find("dump-10.bmp", reports["dump-10"])
+    check(number == 10, f"at scale 2 the 10th present shows frame {number}")
+    print("web-e2e: at device scale 2 the canvas is the program's frame at the viewport's size in device pixels")
+
+
+def test_touch_swipe_right_ends_left_does_not(root):
+    # At scale 2 a swipe of 30 CSS pixels is 60 device pixels: more than 50.
+    end = end_of(run_page(root, "events=5:swipe:-30:0,25:swipe:30:0", WINDOW, scale=2))
+    check(end["code"] == 0 and end["presents"] == 25 + END_AFTER,
+          f"swipes left then right ended the program after {end['presents']} presents, code {end['code']}")
+    print("web-e2e: a swipe of 30 CSS px (60 device px) right ends the program, one left does not")
+
+
 def test_f2_writes_the_linux_screenshot(root, frames):
     reports = run_page(root, "events=8:down:F2,9:up:F2", WINDOW)
     end = end_of(reports)
@@ -198,6 +218,8 @@ def main():
         frames = Frames(sys.argv[3], work)
         test_key_release_ends_after_the_shrink(root, frames)
         test_mouse_right_ends_left_does_not(root)
+        test_device_scale_2_shows_a_frame_in_device_pixels(root, frames)
+        test_touch_swipe_right_ends_left_does_not(root)
         test_f2_writes_the_linux_screenshot(root, frames)
         test_focus_loss_then_return_restores_the_picture(root, frames)
     finally:

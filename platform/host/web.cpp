@@ -9,8 +9,9 @@
 //   The vertical blank is the browser's next animation frame.
 // - Events come from the page's listeners, which this host adds when it
 //   starts and removes at the end: keys by KeyboardEvent.code, the mouse's
-//   movementX/movementY, focus and visibility. The first key or click asks
-//   for full screen and the first click for Pointer Lock.
+//   movementX/movementY, a finger as the mouse (its moves in device pixels),
+//   focus and visibility. The first key, click or tap asks for full screen
+//   and the first click for Pointer Lock.
 //
 // The page's half of the host, in web_page.js, is the object Module.webHost,
 // made by WebPageStart: the canvas, its context and the events not yet taken.

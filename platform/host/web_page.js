@@ -61,6 +61,40 @@ mergeInto(LibraryManager.library, {
         push(Type.MouseMove, 0, event.movementX | 0, event.movementY | 0);
       }
     });
+    // A finger is the mouse: the first one down moves it, in device pixels as
+    // the viewport is measured, and touching is the left button, so a tap does
+    // what a click does. The browser's own mouse events for a touch are
+    // prevented, and the page's touch-action keeps it from scrolling or zooming.
+    let finger = null;  // the touch that is the mouse, and where it is in device pixels
+    const devicePixels = (touch) => [Math.round(touch.clientX * (window.devicePixelRatio || 1)),
+                                     Math.round(touch.clientY * (window.devicePixelRatio || 1))];
+    const fingerIn = (event) => finger && Array.from(event.changedTouches).find((t) => t.identifier === finger.id);
+    listen(window, "touchstart", (event) => {
+      event.preventDefault();
+      if (finger || !event.changedTouches.length) return;
+      const touch = event.changedTouches[0];
+      const [x, y] = devicePixels(touch);
+      finger = {id: touch.identifier, x, y};
+      push(Type.MouseButton, 1, 1, 0);
+    });
+    listen(window, "touchmove", (event) => {
+      event.preventDefault();
+      const touch = fingerIn(event);
+      if (!touch) return;
+      const [x, y] = devicePixels(touch);
+      if (host.active && (x !== finger.x || y !== finger.y)) push(Type.MouseMove, 0, x - finger.x, y - finger.y);
+      finger.x = x;
+      finger.y = y;
+    });
+    const lift = (tap) => (event) => {
+      event.preventDefault();
+      if (!fingerIn(event)) return;
+      finger = null;
+      if (tap) ask(false);  // a touch's end, not its start, may ask for full screen
+      push(Type.MouseButton, 1, 0, 0);
+    };
+    listen(window, "touchend", lift(true));
+    listen(window, "touchcancel", lift(false));
     // A notch a wheel event, away from the user counting up.
     listen(window, "wheel", (event) => { if (event.deltaY) push(Type.MouseWheel, event.deltaY < 0 ? 120 : -120, 0, 0); });
     listen(window, "contextmenu", (event) => event.preventDefault());

@@ -2,7 +2,7 @@
 // (tools/web_e2e.py serves it). It acts on the page after given presents and
 // reports to the server that serves the page:
 //   events=N:ACTION,...  after present N: down:CODE, up:CODE (KeyboardEvent.code),
-//                        move:DX:DY, away:MS (the page loses the focus, and has
+//                        move:DX:DY, swipe:DX:DY (a finger's, in CSS px), away:MS (the page loses the focus, and has
 //                        it back MS later), hide:MS (the page is hidden, and
 //                        shown again MS later)
 //   dump=N,...           after present N, post the canvas as a 24-bit BMP
@@ -80,6 +80,13 @@
       window.dispatchEvent(new KeyboardEvent(name === 'down' ? 'keydown' : 'keyup', {code: a, bubbles: true}));
     } else if (name === 'move') {
       window.dispatchEvent(new MouseEvent('mousemove', {movementX: +a, movementY: +(b || 0), bubbles: true}));
+    } else if (name === 'swipe') {
+      const canvas = document.querySelector('canvas');
+      const touch = (x, y) => new Touch({identifier: 1, target: canvas, clientX: x, clientY: y});
+      const fire = (type, t) => canvas.dispatchEvent(new TouchEvent(type, {changedTouches: [t], bubbles: true, cancelable: true}));
+      fire('touchstart', touch(100, 100));
+      fire('touchmove', touch(100 + +a, 100 + +(b || 0)));
+      fire('touchend', touch(100 + +a, 100 + +(b || 0)));
     } else if (name === 'away') {
       away = true;
       window.dispatchEvent(new FocusEvent('blur'));
@@ -128,7 +135,7 @@
     if (instance.FS.analyzePath('/ravlin.bmp').exists) post('ravlin.bmp', instance.FS.readFile('/ravlin.bmp'));
     const offered = !!document.querySelector('a[download="ravlin.bmp"]');
     const viewport = [Math.round(innerWidth * devicePixelRatio), Math.round(innerHeight * devicePixelRatio)];
-    post('end', JSON.stringify({code, presents, presentsWhileAway, black, width, height, viewport, offered,
+    post('end', JSON.stringify({code, presents, presentsWhileAway, black, width, height, viewport, offered, devicePixelRatio,
                                 note: document.getElementById('note').textContent}));
     endedAfter = presents;
     if (!params.has('again')) {
