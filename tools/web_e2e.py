@@ -8,7 +8,9 @@ The page is served from BUILD_WEB over HTTP on localhost, with the test driver
 what it sees back to this server.
 """
 
+import base64
 import http.server
+import io
 import json
 import os
 import shutil
@@ -19,6 +21,8 @@ import tempfile
 import threading
 import urllib.parse
 
+from PIL import Image
+
 DRIVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web", "driver.js")
 # The browser's window for the tests, and for the benchmark one whose viewport
 # is 1920x1080: headless Chromium keeps 143 pixels of its height for itself.
@@ -28,8 +32,9 @@ TIMEOUT = 60  # seconds a page may take to report its end
 
 
 class Server(http.server.ThreadingHTTPServer):
-    def __init__(self, root):
+    def __init__(self, root, broken):
         self.root = root
+        self.broken = broken  # path: the bytes served instead of the file, or None for a 404
         self.reports = {}
         self.ended = threading.Event()
         super().__init__(("127.0.0.1", 0), Handler)
@@ -55,6 +60,19 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return DRIVER
         return super().translate_path(path)
 
+    def do_GET(self):
+        path = urllib.parse.urlparse(self.path).path
+        if path not in self.server.broken:
+            return super().do_GET()
+        body = self.server.broken[path]
+        if body is None:
+            return self.send_error(404)
+        self.send_response(200)
+        self.send_header("Content-Type", self.guess_type(path))
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
     def do_POST(self):
         kind = urllib.parse.parse_qs(urllib.parse.urlparse(self.path).query)["kind"][0]
         body = self.rfile.read(int(self.headers["Content-Length"] or 0))
@@ -72,9 +90,10 @@ def chromium():
     sys.exit("web-e2e: no chromium on PATH")
 
 
-def run_page(root, query, size, scale=1):
-    """Opens the page in headless Chromium, at that device pixel ratio, until it reports its end; the reports."""
-    server = Server(root)
+def run_page(root, query, size, scale=1, broken=None):
+    """Opens the page in headless Chromium, at that device pixel ratio and with
+    those files broken, until it reports its end; the reports."""
+    server = Server(root, broken or {})
     threading.Thread(target=server.serve_forever, daemon=True).start()
     profile = tempfile.mkdtemp(prefix="ravlin-chromium-")
     url = f"http://127.0.0.1:{server.server_address[1]}/ravlin.html?driver=driver.js&{query}"
@@ -144,9 +163,12 @@ def test_key_release_ends_after_the_shrink(root, frames):
     check(end["presents"] == 12 + END_AFTER, f"a key release after present 12 ended it after {end['presents']}")
     check(end["black"], "the last frame is not black")
     check("ended" in end["note"], "the page does not say that the program ended")
+    icon = Image.open(io.BytesIO(base64.b64decode(end["icon"].removeprefix("data:image/png;base64,"))))
+    check(icon.format == "PNG" and len(set(icon.convert("RGB").getdata())) > 1,
+          "the page's icon is not a PNG of the program's frame")
     check(json.loads(reports["done"]).get("startedAgain"), "a key after the end did not start the program again")
     print("web-e2e: the canvas shows the program's frame; a key release ends it with code 0 after the shrink;")
-    print("web-e2e: the page says so, and another key starts the program again")
+    print("web-e2e: the page says so, and another key starts the program again; its icon is drawn from a frame")
 
 
 def test_mouse_right_ends_left_does_not(root):
@@ -198,6 +220,17 @@ def test_focus_loss_then_return_restores_the_picture(root, frames):
     print("web-e2e: blurred or hidden, the page is presented nothing; back, it shows the program's picture again")
 
 
+def test_a_page_that_cannot_load_says_why(root):
+    with open(os.path.join(root, "ravlin.wasm"), "rb") as wasm:
+        truncated = wasm.read()[:4096]
+    for path, body, words in (("/ravlin.js", None, "ravlin.js did not load"),
+                              ("/ravlin.wasm", None, "ravlin.wasm could not be fetched"),
+                              ("/ravlin.wasm", truncated, "ravlin.wasm could not be compiled")):
+        note = end_of(run_page(root, "", WINDOW, broken={path: body}))["note"]
+        check(words in note, f"with {path} {'missing' if body is None else 'cut short'} the page says {note!r}")
+    print("web-e2e: without ravlin.js or ravlin.wasm, or with a wasm cut short, the page says why it cannot load")
+
+
 def bench(root):
     reports = run_page(root, "bench=200&events=199:down:Space,200:up:Space", BENCH_WINDOW)
     end, result = end_of(reports), json.loads(reports["bench"])
@@ -222,6 +255,7 @@ def main():
         test_touch_swipe_right_ends_left_does_not(root)
         test_f2_writes_the_linux_screenshot(root, frames)
         test_focus_loss_then_return_restores_the_picture(root, frames)
+        test_a_page_that_cannot_load_says_why(root)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

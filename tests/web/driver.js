@@ -12,7 +12,8 @@
 //   again=1              after the end, press a key and wait for the program's
 //                        first present again
 // At the end it posts the exit code, the presents counted, whether the canvas
-// is black, and ravlin.bmp when the program wrote one; then "done".
+// is black, and ravlin.bmp when the program wrote one; then "done". If the
+// program cannot load or stops, it posts the page's note, then "done".
 (() => {
   const params = new URLSearchParams(location.search);
   const list = (name) => (params.get(name) || '').split(',').filter(Boolean);
@@ -123,6 +124,11 @@
     presentMs: median(group.map((f) => f.presentMs)),
   });
 
+  window.onRavlinError = () => {
+    post('end', JSON.stringify({note: document.getElementById('note').textContent}));
+    post('done', '{}');
+  };
+
   window.onRavlinEnd = (code, instance) => {
     if (benchFrames) {
       // The first frames, while the page settles, are not counted.
@@ -135,7 +141,8 @@
     if (instance.FS.analyzePath('/ravlin.bmp').exists) post('ravlin.bmp', instance.FS.readFile('/ravlin.bmp'));
     const offered = !!document.querySelector('a[download="ravlin.bmp"]');
     const viewport = [Math.round(innerWidth * devicePixelRatio), Math.round(innerHeight * devicePixelRatio)];
-    post('end', JSON.stringify({code, presents, presentsWhileAway, black, width, height, viewport, offered, devicePixelRatio,
+    post('end', JSON.stringify({code, presents, presentsWhileAway, black, width, height, viewport, offered,
+                                devicePixelRatio, icon: document.getElementById('icon').href,
                                 note: document.getElementById('note').textContent}));
     endedAfter = presents;
     if (!params.has('again')) {
