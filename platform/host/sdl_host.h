@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/host/host.h"
@@ -21,6 +22,8 @@ struct SdlHostState {
     SteadyClock::time_point start = SteadyClock::now();
     bool sdlTried = false;
     bool sdlReady = false;
+    // Why SDL reached no display: the drivers tried and SDL's words.
+    std::string noDisplayReason;
 
     SDL_Window* window = nullptr;
     // A GPU's renderer and the texture it shows, or neither: then frames go

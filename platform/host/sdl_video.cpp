@@ -60,22 +60,46 @@ bool DrawsNowhere(const char* driver) {
     return false;
 }
 
-// The first of SDL's video drivers, in its order, that reaches a display.
-// Those that draw nowhere are not tried, nor is Wayland without
-// XDG_RUNTIME_DIR: its display cannot be found then, and its library would
-// say so on standard error. A driver named by SDL_VIDEODRIVER is the only one
-// SDL tries, whatever is asked here.
-bool StartVideo() {
+// Whether Wayland's library can find a display to connect to: a socket named
+// by an absolute WAYLAND_DISPLAY, or one in XDG_RUNTIME_DIR. Without either it
+// cannot, and would say so on standard error.
+bool WaylandReachable() {
     const char* runtimeDirectory = std::getenv("XDG_RUNTIME_DIR");
-    const bool waylandReachable = runtimeDirectory && *runtimeDirectory;
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    return (runtimeDirectory && *runtimeDirectory) || (display && display[0] == '/');
+}
+
+// Adds a driver SDL tried, and its words for what went wrong, to the reason
+// the host gives for having no display.
+void NoteFailure(const char* driver, const char* words) {
+    std::string& reason = SdlHost.noDisplayReason;
+    if (!reason.empty()) reason += "; ";
+    reason += std::string("SDL's video driver \"") + (driver ? driver : "") + "\": " + words;
+}
+
+// The first of SDL's video drivers, in its order, that reaches a display.
+// Those that draw nowhere are not tried, nor is a Wayland that cannot be
+// found. Drivers named by SDL_VIDEODRIVER are the only ones SDL tries,
+// whatever is asked here, so then one try is all.
+bool StartVideo() {
+    const char* named = std::getenv("SDL_VIDEODRIVER");
+    const bool chosen = named && *named;
+    const bool waylandReachable = WaylandReachable();
     for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
         const char* driver = SDL_GetVideoDriver(i);
-        if (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable)) continue;
+        if (!chosen && (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable))) continue;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            NoteFailure(chosen ? named : driver, SDL_GetError());
+            if (chosen) return false;
+            continue;
+        }
         if (!DrawsNowhere(SDL_GetCurrentVideoDriver())) return true;
+        NoteFailure(SDL_GetCurrentVideoDriver(), "it draws nowhere");
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (chosen) return false;
     }
+    if (SdlHost.noDisplayReason.empty()) NoteFailure(named, "none to try reaches a display");
     return false;
 }
 
@@ -99,7 +123,12 @@ bool SdlReady() {
     // The mouse counts as it moves, whatever the scale of a mode smaller than
     // the desktop.
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
-    if (SDL_Init(SDL_INIT_EVENTS) != 0 || !StartVideo()) {
+    if (SDL_Init(SDL_INIT_EVENTS) != 0) {
+        SdlHost.noDisplayReason = std::string("SDL cannot start: ") + SDL_GetError();
+        SDL_Quit();
+        return false;
+    }
+    if (!StartVideo()) {
         SDL_Quit();
         return false;
     }
@@ -164,6 +193,14 @@ HostDesktop HostDesktopAt(int index) {
 }
 
 HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
+
+const char* HostNoDisplayReason() {
+    if (HostDesktopCount() > 0) return "";
+    if (SdlHost.noDisplayReason.empty()) {
+        SdlHost.noDisplayReason = std::string("SDL lists no displays: ") + SDL_GetError();
+    }
+    return SdlHost.noDisplayReason.c_str();
+}
 
 // ---- the exclusive display ------------------------------------------------
 
