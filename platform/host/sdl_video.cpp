@@ -281,9 +281,13 @@ void UseRenderer(SDL_Renderer* renderer) {
 }
 
 // The window's own framebuffer, not one that SDL emulates with a texture.
+// SDL 2.26's Wayland driver has none of its own (and SDL asks the hint only
+// once), so there the framebuffer is SDL's.
 // It has no vertical sync of its own: the host's clock keeps the display's time.
 bool UseFramebuffer() {
-    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") != 0) {
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    }
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;
