@@ -353,6 +353,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
             HostDisplayClose();
             return false;
         }
+        SdlWatchWaylandKeys();
         SdlReportKeysHeld();
         SdlWatchScreenSize();
     }
@@ -380,6 +381,7 @@ void HostDisplayClose() {
     SdlHost.height = 0;
     SdlHost.focused = false;
     SdlHost.keysHeldUnseen.clear();
+    SdlForgetWaylandKeys();
 }
 
 namespace {
