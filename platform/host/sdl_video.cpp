@@ -103,6 +103,21 @@ bool StartVideo() {
     return false;
 }
 
+bool OnWayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
+
+// A desktop's current mode in the output's own pixels. SDL 2.26's Wayland
+// driver gives it in the compositor's units, the pixels divided by the
+// output's scale; the output's own mode is the first and largest of its list.
+bool DesktopMode(int index, SDL_DisplayMode* mode) {
+    if (SDL_GetDesktopDisplayMode(index, mode) != 0) return false;
+    SDL_DisplayMode native = {};
+    if (OnWayland() && SDL_GetDisplayMode(index, 0, &native) == 0 && native.w >= mode->w && native.h >= mode->h) {
+        mode->w = native.w;
+        mode->h = native.h;
+    }
+    return true;
+}
+
 HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
     int depth = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
     // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32 bits.
@@ -183,7 +198,7 @@ int HostDesktopCount() { return SdlReady() ? std::max(SDL_GetNumVideoDisplays(),
 HostDesktop HostDesktopAt(int index) {
     if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
     SDL_DisplayMode mode = {};
-    const bool readable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
+    const bool readable = DesktopMode(index, &mode);
     HostDesktop desktop = HostDesktopOf(index, index == 0, ModeOf(mode), readable);
     if (readable && SdlHost.screenWidth > 0) {
         desktop.mode.width = SdlHost.screenWidth;
@@ -294,10 +309,14 @@ bool UseFramebuffer() {
     return SdlHost.framebuffer != nullptr;
 }
 
+// Where the driver has no framebuffer of its own (Wayland), the one SDL
+// would emulate is its renderer's, at the window's scaled size: the host's
+// renderer, uploading only what changed at the output's own pixels, serves
+// better whatever rasterises.
 bool MakePresenter() {
     SDL_Renderer* renderer =
         SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    bool gpu = renderer && DrawsOnGpu(renderer);
+    bool gpu = renderer && (DrawsOnGpu(renderer) || OnWayland());
     if (gpu) {
         UseRenderer(renderer);
     } else if (renderer) {
@@ -312,9 +331,11 @@ bool MakeWindow() {
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
     SdlHost.refresh = ModeOf(desktop).refresh;
+    // The window's pixels are the output's own, on an output the compositor
+    // scales as on any other.
     SdlHost.window =
         SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
+                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!SdlHost.window) return false;
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -332,8 +353,10 @@ bool SetMode(int width, int height) {
         return true;
     }
     if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
+    // X8R8G8B8: the frame's top byte is no alpha, and a compositor that
+    // blends windows (Wayland's) would show a window of alpha 0 as nothing.
     SdlHost.texture =
-        SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+        SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!SdlHost.texture) return false;
     SDL_SetTextureBlendMode(SdlHost.texture, SDL_BLENDMODE_NONE);
     SDL_RenderSetLogicalSize(SdlHost.renderer, width, height);
