@@ -48,14 +48,28 @@ const char* SetUpFailureWords(ScreenFailure failure) {
     }
 }
 
+// The system's words for a reason, without the line end Windows adds; false
+// where it has none.
+bool ReasonWords(DWORD reason, char* words, DWORD size) {
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0, words,
+                                  size, nullptr);
+    while (length > 0 && std::isspace(static_cast<unsigned char>(words[length - 1]))) words[--length] = 0;
+    return length > 0;
+}
+
 // Says why the display could not be opened, then ends with code 1: a
 // program that cannot show anything must not report success. The line goes
-// to the debugger's output on Windows and to standard error on Linux.
+// to the debugger's output on Windows and to standard error on Linux. Where
+// the desktops' scan found none, the system's reason follows, if it gave one.
 [[noreturn]] void EndForNoDisplay(const ProgramState& program) {
-    char line[160];
+    char line[400];
     const char* words = SetUpFailureWords(ScreenState.failure);
     if (program.screenWidth <= 0 || program.screenHeight <= 0) {
-        std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none\n");
+        char reason[300] = {};
+        const DWORD number = DesktopNoneReason();
+        const bool said = number != ERROR_SUCCESS && ReasonWords(number, reason, sizeof(reason));
+        std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none%s%s\n",
+                      said ? ": " : "", reason);
     } else if (words) {
         std::snprintf(line, sizeof(line), "ravlin: %s\n", words);
     } else {
@@ -88,11 +102,9 @@ bool ExitTestFires(bool* screenshot) {
 void ReportFailedSave() {
     const DWORD reason = GetLastError();
     char words[200] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0, words,
-                                  sizeof(words), nullptr);
-    // Windows ends its words with a line end.
-    while (length > 0 && std::isspace(static_cast<unsigned char>(words[length - 1]))) words[--length] = 0;
-    if (length == 0) std::snprintf(words, sizeof(words), "error %u", static_cast<unsigned>(reason));
+    if (!ReasonWords(reason, words, sizeof(words))) {
+        std::snprintf(words, sizeof(words), "error %u", static_cast<unsigned>(reason));
+    }
     char line[260];
     std::snprintf(line, sizeof(line), "ravlin: could not save %s: %s\n", kScreenshotFile, words);
     OutputDebugStringA(line);

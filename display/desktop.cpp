@@ -79,6 +79,7 @@ bool InRange(int32_t index) { return index >= 0 && index < DesktopList.count && 
 }  // namespace
 
 int32_t DesktopScan() {
+    SetLastError(ERROR_SUCCESS);
     if (DesktopList.desktops) HeapFree(Runtime.mainHeap, 0, DesktopList.desktops);
     if (!DesktopList.userLibrary) {
         DesktopList.userLibrary = LoadLibraryA("User32.DLL");
@@ -97,18 +98,25 @@ int32_t DesktopScan() {
         if (attached > 0) {
             DesktopList.desktops = NewDesktops(attached);
             // Without the array there is nothing to fill, and nothing to describe.
-            if (!DesktopList.desktops) return 0;
+            if (!DesktopList.desktops) {
+                DesktopList.noneReason = GetLastError();
+                return 0;
+            }
             DesktopList.count = attached;
             FillAttached(records);
         }
     }
     if (DesktopList.count == 0) DescribeTheScreen();
+    const bool sized = DesktopPixelWidth(0) > 0 && DesktopPixelHeight(0) > 0;
+    DesktopList.noneReason = sized ? ERROR_SUCCESS : GetLastError();
     return DesktopList.count;
 }
 
 int32_t DesktopPixelWidth(int32_t index) { return InRange(index) ? DesktopList.desktops[index].width : 0; }
 
 int32_t DesktopPixelHeight(int32_t index) { return InRange(index) ? DesktopList.desktops[index].height : 0; }
+
+DWORD DesktopNoneReason() { return DesktopList.noneReason; }
 
 void DesktopShutDown() {
     if (DesktopList.userLibrary) FreeLibrary(DesktopList.userLibrary);

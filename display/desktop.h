@@ -21,6 +21,8 @@ struct DesktopListRecord {
     int32_t count;
     HMODULE userLibrary;
     EnumDisplayDevicesRoutine enumerate;
+    // The last error where the scan found no desktop with a size, else 0.
+    DWORD noneReason;
 };
 
 extern DesktopListRecord DesktopList;
@@ -28,4 +30,6 @@ extern DesktopListRecord DesktopList;
 int32_t DesktopScan();
 int32_t DesktopPixelWidth(int32_t index);
 int32_t DesktopPixelHeight(int32_t index);
+// Why the last scan found no desktop with a size (GetLastError's number), or 0.
+DWORD DesktopNoneReason();
 void DesktopShutDown();

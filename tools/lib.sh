@@ -27,7 +27,7 @@ ensure_packages() {
 }
 
 # What building and testing need on Debian 12.
-BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxrandr-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
+BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxrandr-dev libwayland-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
 
 # The web build and its tests: Emscripten (with the Node.js module its
 # optimiser needs) and a browser to run them in.
@@ -74,6 +74,32 @@ RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
 # The end-to-end tests' virtual screen that can change size, which Xvfb's
 # cannot: Xorg's dummy driver, and xrandr.
 RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
+
+# A Wayland compositor for the end-to-end tests: weston in a window of the
+# X server, which gives it a seat that xdotool's keys reach.
+WAYLAND_PACKAGES=(weston)
+
+# Starts weston on the X server of DISPLAY, its output WIDTHxHEIGHT ($1) at
+# scale $2, with its socket in the folder $3, and exports WAYLAND_DISPLAY as
+# that socket's absolute path. --debug lets weston-screenshooter take the output.
+start_weston() {
+    local width=${1%x*} height=${1#*x}
+    mkdir -p "$3" && chmod 700 "$3"
+    XDG_RUNTIME_DIR=$3 weston --backend=x11-backend.so --width="$width" --height="$height" --scale="$2" \
+        --use-pixman --debug --socket=wayland-e2e >"$3/weston.log" 2>&1 &
+    WESTON_PID=$!
+    export WAYLAND_DISPLAY=$3/wayland-e2e
+    for _ in $(seq 50); do [ -S "$WAYLAND_DISPLAY" ] && return 0; sleep 0.1; done
+    echo "weston did not start:" >&2
+    cat "$3/weston.log" >&2
+    return 1
+}
+
+stop_weston() {
+    [ -n "${WESTON_PID:-}" ] && kill "$WESTON_PID" 2>/dev/null
+    wait "${WESTON_PID:-}" 2>/dev/null || true
+    unset WAYLAND_DISPLAY WESTON_PID
+}
 
 # Starts an X server, the command given with "-displayfd 3", in the
 # background, and exports DISPLAY as the free display it chose.

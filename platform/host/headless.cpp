@@ -38,6 +38,7 @@ struct HeadlessHostState {
     int64_t ticks = 0;
     int64_t counterStep = 0;
     std::vector<HostDesktop> desktops = {PrimaryDesktop({1024, 768, 32, 60})};
+    std::string noDisplayReason;
     HeadlessDisplayState display = ClosedDisplay();
     bool keepPixels = false;
     // Benchmarks: presents copy into `shown` and record nothing.
@@ -113,6 +114,10 @@ HostDesktopMode HostPrimaryDesktop() { return PrimaryMode(); }
 void HeadlessSetDesktop(HostDesktopMode mode) { HeadlessHost.desktops = {PrimaryDesktop(mode)}; }
 
 void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops) { HeadlessHost.desktops = desktops; }
+
+const char* HostNoDisplayReason() { return HeadlessHost.desktops.empty() ? HeadlessHost.noDisplayReason.c_str() : ""; }
+
+void HeadlessSetNoDisplayReason(const std::string& words) { HeadlessHost.noDisplayReason = words; }
 
 // ---- the display ----------------------------------------------------------
 

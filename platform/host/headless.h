@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/host/host.h"
@@ -33,6 +34,8 @@ void HeadlessCounterStep(int64_t ticks);
 void HeadlessSetDesktop(HostDesktopMode mode);
 // Any list of display devices, in enumeration order.
 void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops);
+// The words HostNoDisplayReason gives while there are no desktops ("" at first).
+void HeadlessSetNoDisplayReason(const std::string& words);
 
 // ---- the display ----------------------------------------------------------
 

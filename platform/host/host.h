@@ -55,6 +55,10 @@ int HostDesktopCount();
 HostDesktop HostDesktopAt(int index);
 // The primary desktop's current mode.
 HostDesktopMode HostPrimaryDesktop();
+// Where the host has no desktops: its own words for why (what it tried and
+// what that answered), for the program's line; "" where it has desktops or
+// nothing to say.
+const char* HostNoDisplayReason();
 
 // ---- the exclusive display ------------------------------------------------
 

@@ -30,13 +30,20 @@ Display* XDisplayOfWindow(Window* xWindow = nullptr) {
 
 bool XKeyDown(const char (&keys)[32], int keycode) { return (keys[keycode / 8] >> (keycode % 8)) & 1; }
 
+// The keys down, as X lays them out: from X, or on native Wayland from the
+// host's own keyboard; false where neither can tell.
+bool KeysDown(char (&keys)[32]) {
+    Display* display = XDisplayOfWindow();
+    if (!display) return SdlWaylandKeysDown(keys);
+    XQueryKeymap(display, keys);
+    return true;
+}
+
 // The releases of the keys reported held, while SDL knows nothing of them.
 void ReportReleasesOfKeysHeld() {
     std::vector<int>& unseen = SdlHost.keysHeldUnseen;
-    Display* display = unseen.empty() ? nullptr : XDisplayOfWindow();
-    if (!display) return;
     char keys[32] = {};
-    XQueryKeymap(display, keys);
+    if (unseen.empty() || !KeysDown(keys)) return;
     std::erase_if(unseen, [&keys](int keycode) {
         if (XKeyDown(keys, keycode)) return false;
         SdlHost.pending.push_back({HostEventType::KeyUp, KeyCodeOfX(keycode), 0, 0});
@@ -90,12 +97,11 @@ bool TakePending(HostEvent* event) {
 // Keys already down when the display is taken or the focus comes back are
 // down for the program too, as DirectInput reads the keyboard's state, not
 // its events. X tells a window of such keys only when asked, and SDL passes
-// on the modifiers alone; it would also drop their releases.
+// on the modifiers alone (on X and on Wayland); it would also drop their
+// releases.
 void SdlReportKeysHeld() {
-    Display* display = XDisplayOfWindow();
-    if (!display) return;
     char keys[32] = {};
-    XQueryKeymap(display, keys);
+    if (!KeysDown(keys)) return;
     for (int keycode = 8; keycode < 256; ++keycode) {
         const int code = KeyCodeOfX(keycode);
         if (code == 0 || !XKeyDown(keys, keycode)) continue;

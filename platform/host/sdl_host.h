@@ -6,12 +6,19 @@
 
 #include <SDL.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
+
+struct wl_event_queue;
+struct wl_registry;
+struct wl_seat;
+struct wl_keyboard;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -21,6 +28,8 @@ struct SdlHostState {
     SteadyClock::time_point start = SteadyClock::now();
     bool sdlTried = false;
     bool sdlReady = false;
+    // Why SDL reached no display: the drivers tried and SDL's words.
+    std::string noDisplayReason;
 
     SDL_Window* window = nullptr;
     // A GPU's renderer and the texture it shows, or neither: then frames go
@@ -62,6 +71,14 @@ struct SdlHostState {
     // X key codes reported down by the host that SDL knows nothing of; their
     // releases are the host's to report too.
     std::vector<int> keysHeldUnseen;
+
+    // On native Wayland, a keyboard of the host's own on a queue of its own,
+    // and the keys it has down, as XQueryKeymap lays them out.
+    wl_event_queue* waylandQueue = nullptr;
+    wl_registry* waylandRegistry = nullptr;
+    wl_seat* waylandSeat = nullptr;
+    wl_keyboard* waylandKeyboard = nullptr;
+    std::array<char, 32> waylandKeys = {};
 };
 
 extern SdlHostState SdlHost;
@@ -74,5 +91,11 @@ bool SdlReady();
 void SdlReportKeysHeld();
 // Asks to hear of new sizes of the screen, once a window is made.
 void SdlWatchScreenSize();
+// On native Wayland (sdl_wayland.cpp): watches the keys down through a
+// keyboard of the host's own, once a window is made; fills `keys` as
+// XQueryKeymap does, false where not watching; and stops watching.
+void SdlWatchWaylandKeys();
+bool SdlWaylandKeysDown(char (&keys)[32]);
+void SdlForgetWaylandKeys();
 // The mouse reports relative counts only while the display is ours.
 void SdlFollowFocus(bool focused);

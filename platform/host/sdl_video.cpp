@@ -60,23 +60,62 @@ bool DrawsNowhere(const char* driver) {
     return false;
 }
 
-// The first of SDL's video drivers, in its order, that reaches a display.
-// Those that draw nowhere are not tried, nor is Wayland without
-// XDG_RUNTIME_DIR: its display cannot be found then, and its library would
-// say so on standard error. A driver named by SDL_VIDEODRIVER is the only one
-// SDL tries, whatever is asked here.
-bool StartVideo() {
+// Whether Wayland's library can find a display to connect to: a socket named
+// by an absolute WAYLAND_DISPLAY, or one in XDG_RUNTIME_DIR. Without either it
+// cannot, and would say so on standard error.
+bool WaylandReachable() {
     const char* runtimeDirectory = std::getenv("XDG_RUNTIME_DIR");
-    const bool waylandReachable = runtimeDirectory && *runtimeDirectory;
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    return (runtimeDirectory && *runtimeDirectory) || (display && display[0] == '/');
+}
+
+// Adds a driver SDL tried, and its words for what went wrong, to the reason
+// the host gives for having no display.
+void NoteFailure(const char* driver, const char* words) {
+    std::string& reason = SdlHost.noDisplayReason;
+    if (!reason.empty()) reason += "; ";
+    reason += std::string("SDL's video driver \"") + (driver ? driver : "") + "\": " + words;
+}
+
+// The first of SDL's video drivers, in its order, that reaches a display.
+// Those that draw nowhere are not tried, nor is a Wayland that cannot be
+// found. Drivers named by SDL_VIDEODRIVER are the only ones SDL tries,
+// whatever is asked here, so then one try is all.
+bool StartVideo() {
+    const char* named = std::getenv("SDL_VIDEODRIVER");
+    const bool chosen = named && *named;
+    const bool waylandReachable = WaylandReachable();
     for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
         const char* driver = SDL_GetVideoDriver(i);
-        if (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable)) continue;
+        if (!chosen && (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable))) continue;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            NoteFailure(chosen ? named : driver, SDL_GetError());
+            if (chosen) return false;
+            continue;
+        }
         if (!DrawsNowhere(SDL_GetCurrentVideoDriver())) return true;
+        NoteFailure(SDL_GetCurrentVideoDriver(), "it draws nowhere");
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (chosen) return false;
     }
+    if (SdlHost.noDisplayReason.empty()) NoteFailure(named, "none to try reaches a display");
     return false;
+}
+
+bool OnWayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
+
+// A desktop's current mode in the output's own pixels. SDL 2.26's Wayland
+// driver gives it in the compositor's units, the pixels divided by the
+// output's scale; the output's own mode is the first and largest of its list.
+bool DesktopMode(int index, SDL_DisplayMode* mode) {
+    if (SDL_GetDesktopDisplayMode(index, mode) != 0) return false;
+    SDL_DisplayMode native = {};
+    if (OnWayland() && SDL_GetDisplayMode(index, 0, &native) == 0 && native.w >= mode->w && native.h >= mode->h) {
+        mode->w = native.w;
+        mode->h = native.h;
+    }
+    return true;
 }
 
 HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
@@ -99,7 +138,12 @@ bool SdlReady() {
     // The mouse counts as it moves, whatever the scale of a mode smaller than
     // the desktop.
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
-    if (SDL_Init(SDL_INIT_EVENTS) != 0 || !StartVideo()) {
+    if (SDL_Init(SDL_INIT_EVENTS) != 0) {
+        SdlHost.noDisplayReason = std::string("SDL cannot start: ") + SDL_GetError();
+        SDL_Quit();
+        return false;
+    }
+    if (!StartVideo()) {
         SDL_Quit();
         return false;
     }
@@ -154,7 +198,7 @@ int HostDesktopCount() { return SdlReady() ? std::max(SDL_GetNumVideoDisplays(),
 HostDesktop HostDesktopAt(int index) {
     if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
     SDL_DisplayMode mode = {};
-    const bool readable = SDL_GetDesktopDisplayMode(index, &mode) == 0;
+    const bool readable = DesktopMode(index, &mode);
     HostDesktop desktop = HostDesktopOf(index, index == 0, ModeOf(mode), readable);
     if (readable && SdlHost.screenWidth > 0) {
         desktop.mode.width = SdlHost.screenWidth;
@@ -164,6 +208,14 @@ HostDesktop HostDesktopAt(int index) {
 }
 
 HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
+
+const char* HostNoDisplayReason() {
+    if (HostDesktopCount() > 0) return "";
+    if (SdlHost.noDisplayReason.empty()) {
+        SdlHost.noDisplayReason = std::string("SDL lists no displays: ") + SDL_GetError();
+    }
+    return SdlHost.noDisplayReason.c_str();
+}
 
 // ---- the exclusive display ------------------------------------------------
 
@@ -244,19 +296,27 @@ void UseRenderer(SDL_Renderer* renderer) {
 }
 
 // The window's own framebuffer, not one that SDL emulates with a texture.
+// SDL 2.26's Wayland driver has none of its own (and SDL asks the hint only
+// once), so there the framebuffer is SDL's.
 // It has no vertical sync of its own: the host's clock keeps the display's time.
 bool UseFramebuffer() {
-    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") != 0) {
+        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    }
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;
     return SdlHost.framebuffer != nullptr;
 }
 
+// Where the driver has no framebuffer of its own (Wayland), the one SDL
+// would emulate is its renderer's, at the window's scaled size: the host's
+// renderer, uploading only what changed at the output's own pixels, serves
+// better whatever rasterises.
 bool MakePresenter() {
     SDL_Renderer* renderer =
         SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    bool gpu = renderer && DrawsOnGpu(renderer);
+    bool gpu = renderer && (DrawsOnGpu(renderer) || OnWayland());
     if (gpu) {
         UseRenderer(renderer);
     } else if (renderer) {
@@ -271,9 +331,11 @@ bool MakeWindow() {
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
     SdlHost.refresh = ModeOf(desktop).refresh;
+    // The window's pixels are the output's own, on an output the compositor
+    // scales as on any other.
     SdlHost.window =
         SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
+                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!SdlHost.window) return false;
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -291,8 +353,10 @@ bool SetMode(int width, int height) {
         return true;
     }
     if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
+    // X8R8G8B8: the frame's top byte is no alpha, and a compositor that
+    // blends windows (Wayland's) would show a window of alpha 0 as nothing.
     SdlHost.texture =
-        SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+        SDL_CreateTexture(SdlHost.renderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!SdlHost.texture) return false;
     SDL_SetTextureBlendMode(SdlHost.texture, SDL_BLENDMODE_NONE);
     SDL_RenderSetLogicalSize(SdlHost.renderer, width, height);
@@ -312,6 +376,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
             HostDisplayClose();
             return false;
         }
+        SdlWatchWaylandKeys();
         SdlReportKeysHeld();
         SdlWatchScreenSize();
     }
@@ -339,6 +404,7 @@ void HostDisplayClose() {
     SdlHost.height = 0;
     SdlHost.focused = false;
     SdlHost.keysHeldUnseen.clear();
+    SdlForgetWaylandKeys();
 }
 
 namespace {

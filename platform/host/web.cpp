@@ -131,6 +131,9 @@ HostDesktopMode HostPrimaryDesktop() {
     return {WebViewportWidth(), WebViewportHeight(), 32, WebHost.refresh};
 }
 
+// The page is always the one desktop.
+const char* HostNoDisplayReason() { return ""; }
+
 // ---- the exclusive display ------------------------------------------------
 
 bool HostDisplayOpen(int width, int height, int depth) {

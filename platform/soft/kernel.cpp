@@ -509,12 +509,13 @@ DWORD WINAPI GetLastError() { return Kernel.lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { Kernel.lastError = dwErrCode; }
 
 // The system's words for a reason, as the C library has them, without the
-// line end Windows adds.
+// line end Windows adds; the host words its own reason for having no display.
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
-    const int posix = PosixFromError(dwMessageId);
+    const char* hostWords = dwMessageId == SOFT_ERROR_NO_DISPLAY ? HostNoDisplayReason() : nullptr;
+    const int posix = hostWords ? (*hostWords ? 0 : -1) : PosixFromError(dwMessageId);
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer || nSize == 0 || posix < 0) {
         return Failed(posix < 0 ? ERROR_MR_MID_NOT_FOUND : ERROR_INVALID_PARAMETER, DWORD{0});
     }
-    int length = std::snprintf(lpBuffer, nSize, "%s", std::strerror(posix));
+    int length = std::snprintf(lpBuffer, nSize, "%s", hostWords ? hostWords : std::strerror(posix));
     return length < 0 ? 0 : std::min<DWORD>(DWORD(length), nSize - 1);
 }

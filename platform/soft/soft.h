@@ -36,7 +36,6 @@
 
 // Reasons for a failure that the software kernel gives beyond those the
 // runtime sets itself.
-#define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_TOO_MANY_OPEN_FILES 4
@@ -48,6 +47,10 @@
 #define ERROR_MR_MID_NOT_FOUND 317
 #define ERROR_DIRECTORY_NOT_SUPPORTED 336
 #define ERROR_IO_DEVICE 1117
+// The host has no desktops: a reason of the layer's own (with the bit Windows
+// leaves to applications, beyond the POSIX numbers the kernel gives it),
+// which FormatMessageA words as the host does (HostNoDisplayReason).
+#define SOFT_ERROR_NO_DISPLAY 0x20010000
 
 // ---- kernel ---------------------------------------------------------------
 

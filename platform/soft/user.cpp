@@ -691,7 +691,12 @@ BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA
     int64_t failed;
     if (SoftFault(SoftOp::EnumDisplayDevicesA, &failed)) return static_cast<BOOL>(failed);
     if (lpDevice || !lpDisplayDevice || lpDisplayDevice->cb != sizeof(DISPLAY_DEVICEA)) return FALSE;
-    if (iDevNum >= static_cast<DWORD>(HostDesktopCount())) return FALSE;
+    const int count = HostDesktopCount();
+    if (iDevNum >= static_cast<DWORD>(count)) {
+        // Past the last device is no failure; a host without any says why.
+        if (count == 0 && *HostNoDisplayReason()) SetLastError(SOFT_ERROR_NO_DISPLAY);
+        return FALSE;
+    }
     HostDesktop desktop = HostDesktopAt(static_cast<int>(iDevNum));
     desktop.name[sizeof(desktop.name) - 1] = 0;
     *lpDisplayDevice = {};

@@ -51,6 +51,11 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
          "ravlin: cannot open a 640 x 480 x 32 full-screen display\n"},
         {[] { FailOn(SoftOp::CreateWindowExA, 1, 0); }, "ravlin: cannot create the display window\n"},
         {[] { HeadlessSetDesktops({}); }, "ravlin: looked for a display to show on and found none\n"},
+        {[] {
+             HeadlessSetDesktops({});
+             HeadlessSetNoDisplayReason("driver \"x\": not here");
+         },
+         "ravlin: looked for a display to show on and found none: driver \"x\": not here\n"},
         // Each set-up of the keyboard or the mouse asks again.
         {[] {
              FailOn(Fault{SoftOp::LoadLibraryA, "DINPUT.DLL"}, 1, 0, -1);
