@@ -80,13 +80,14 @@ RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 WAYLAND_PACKAGES=(weston)
 
 # Starts weston on the X server of DISPLAY, its output WIDTHxHEIGHT ($1) at
-# scale $2, with its socket in the folder $3, and exports WAYLAND_DISPLAY as
-# that socket's absolute path. --debug lets weston-screenshooter take the output.
+# scale $2, with its socket in the folder $3 and any further arguments its
+# own, and exports WAYLAND_DISPLAY as that socket's absolute path. --debug
+# lets weston-screenshooter take the output.
 start_weston() {
     local width=${1%x*} height=${1#*x}
     mkdir -p "$3" && chmod 700 "$3"
     XDG_RUNTIME_DIR=$3 weston --backend=x11-backend.so --width="$width" --height="$height" --scale="$2" \
-        --use-pixman --debug --socket=wayland-e2e >"$3/weston.log" 2>&1 &
+        --use-pixman --debug --socket=wayland-e2e "${@:4}" >"$3/weston.log" 2>&1 &
     WESTON_PID=$!
     export WAYLAND_DISPLAY=$3/wayland-e2e
     for _ in $(seq 50); do [ -S "$WAYLAND_DISPLAY" ] && return 0; sleep 0.1; done
