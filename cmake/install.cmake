@@ -32,4 +32,6 @@ else()
     configure_file(app/linux/ravlin.6 ${PROJECT_BINARY_DIR}/ravlin.6 @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/ravlin.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
     install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    # Where Debian looks for a package's licence.
+    install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 endif()
