@@ -63,6 +63,7 @@ const char* SetUpFailureWords(ScreenFailure failure) {
                       program.screenWidth, program.screenHeight, kScreenDepth);
     }
     OutputDebugStringA(line);
+    MessageBoxA(nullptr, line, kWindowTitle, MB_OK | MB_ICONERROR);
     ProgramEnd(1);
 }
 
