@@ -77,6 +77,7 @@ bool ReasonWords(DWORD reason, char* words, DWORD size) {
                       program.screenWidth, program.screenHeight, kScreenDepth);
     }
     OutputDebugStringA(line);
+    MessageBoxA(nullptr, line, kWindowTitle, MB_OK | MB_ICONERROR);
     ProgramEnd(1);
 }
 

@@ -25,6 +25,10 @@ endif()
 if(WIN32)
     # ravlin.exe runs on a bare Windows: the C++ runtime is linked in.
     add_link_options(-static-libgcc -static-libstdc++ -static)
+    # Debug information, which the shipped ravlin.exe keeps in a file beside
+    # it (CMakeLists.txt). No -fstack-protector-strong: mingw-w64's libssp
+    # seeds its guard through ADVAPI32.DLL, a DLL more to import.
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-g>")
 endif()
 
 # Links a program with the program's library, the runtime and, on Linux, the

@@ -1,8 +1,10 @@
 """Checks the resources of ravlin.exe, as objdump lists them (tools/wine-e2e).
 
-The top level of the resource directory must hold a version (type 16) and a
-manifest (type 24) of the size of the manifest file, and the version's strings
-must give the project's version:
+The top level of the resource directory must hold an icon group (type 14) of
+the icons (type 3) of every size tools/icons.py draws, a version (type 16) and
+a manifest (type 24) of the size of the manifest file; the version's strings
+must give the project's version, its authors and its licence; and the file
+must be stripped, naming its debug information's file (.gnu_debuglink):
 
     exe_resources.py EXE MANIFEST VERSION
 
@@ -15,6 +17,9 @@ import re
 import subprocess
 import sys
 
+ICON_TYPE = 3
+ICON_GROUP_TYPE = 14
+ICON_COUNT = 7
 VERSION_TYPE = 16
 MANIFEST_TYPE = 24
 
@@ -69,13 +74,27 @@ def main():
     if leaves[MANIFEST_TYPE] != [manifest_size]:
         fail(f"has manifests of {leaves[MANIFEST_TYPE]} bytes, not the {manifest_size} of {args.manifest}")
 
+    if len(leaves.get(ICON_GROUP_TYPE, [])) != 1 or len(leaves.get(ICON_TYPE, [])) != ICON_COUNT:
+        fail(f"has {len(leaves.get(ICON_GROUP_TYPE, []))} icon groups (type 14) of "
+             f"{len(leaves.get(ICON_TYPE, []))} icons (type 3), not one of {ICON_COUNT}")
+
     with open(args.exe, "rb") as exe:
         data = exe.read()
-    found = {name: version_string(data, name) for name in ("ProductName", "FileVersion", "ProductVersion")}
+    names = ("ProductName", "FileVersion", "ProductVersion", "CompanyName", "FileDescription", "LegalCopyright")
+    found = {name: version_string(data, name) for name in names}
     version = args.version
-    if not version or found != {"ProductName": "ravlin", "FileVersion": version, "ProductVersion": version}:
-        fail(f"has the version strings {found}, not ravlin {version or '(no version in CMakeCache.txt)'}")
-    print(f"wine-e2e: ravlin.exe holds its manifest and version {version}")
+    expected = {"ProductName": "ravlin", "FileVersion": version, "ProductVersion": version,
+                "CompanyName": "the ravlin authors", "FileDescription": "ravlin",
+                "LegalCopyright": "Copyright (c) 2026 the ravlin authors, MIT License"}
+    if not version or found != expected:
+        fail(f"has the version strings {found}, not {expected}")
+
+    sections = subprocess.run(["i686-w64-mingw32-objdump", "-h", args.exe], check=True, capture_output=True,
+                              text=True).stdout
+    if ".debug_" in sections or ".gnu_debuglink" not in sections:
+        fail("is not stripped with a .gnu_debuglink to its debug information")
+    print(f"wine-e2e: ravlin.exe holds its icons, manifest and version {version}, "
+          f"and is stripped to {os.path.getsize(args.exe)} bytes")
 
 
 if __name__ == "__main__":

@@ -71,6 +71,11 @@ run_under_wine() {
 # What running the program without a display needs.
 RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
 
+# What making the packages and checking them need: dpkg-shlibdeps for the
+# .deb's dependencies, desktop-file-validate and man for what it installs,
+# unzip for the zip.
+PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils man-db unzip)
+
 # The end-to-end tests' virtual screen that can change size, which Xvfb's
 # cannot: Xorg's dummy driver, and xrandr.
 RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)

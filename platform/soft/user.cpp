@@ -651,6 +651,14 @@ HDC WINAPI GetDC(HWND hWnd) {
 
 int WINAPI ReleaseDC(HWND, HDC hDC) { return ReleaseFrom(User.windowDcs, hDC) ? 1 : 0; }
 
+// ---- message boxes ----------------------------------------------------------
+
+// The Linux and web builds run from a terminal or a page, whose user reads a
+// program's words on standard error or the console: a program that puts up a
+// box gives its line there too (OutputDebugStringA), so the box shows
+// nothing more and is answered at once, as if its one button were pressed.
+int WINAPI MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) { return IDOK; }
+
 // ---- cursor, metrics, icons -----------------------------------------------
 
 int WINAPI ShowCursor(BOOL bShow) {

@@ -315,6 +315,9 @@ typedef struct _devicemodeA {
 #define ENUM_CURRENT_SETTINGS ((DWORD)-1)
 #define DISPLAY_DEVICE_ATTACHED_TO_DESKTOP 0x00000001
 #define DISPLAY_DEVICE_PRIMARY_DEVICE 0x00000004
+#define MB_OK 0x00000000
+#define MB_ICONERROR 0x00000010
+#define IDOK 1
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
@@ -328,6 +331,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int WINAPI ShowCursor(BOOL bShow);
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 BOOL WINAPI ClipCursor(const RECT* lpRect);
 int WINAPI GetSystemMetrics(int nIndex);
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
