@@ -59,8 +59,9 @@ bool ReasonWords(DWORD reason, char* words, DWORD size) {
 
 // Says why the display could not be opened, then ends with code 1: a
 // program that cannot show anything must not report success. The line goes
-// to the debugger's output on Windows and to standard error on Linux. Where
-// the desktops' scan found none, the system's reason follows, if it gave one.
+// to the debugger's output and a message box on Windows (a GUI program has no
+// console), and to standard error on Linux. Where the desktops' scan found
+// none, the system's reason follows, if it gave one.
 [[noreturn]] void EndForNoDisplay(const ProgramState& program) {
     char line[400];
     const char* words = SetUpFailureWords(ScreenState.failure);
