@@ -82,7 +82,7 @@ RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
 # A Wayland compositor for the end-to-end tests: weston in a window of the
 # X server, which gives it a seat that xdotool's keys reach.
-WAYLAND_PACKAGES=(weston)
+WAYLAND_PACKAGES=(weston xwayland)
 
 # Starts weston on the X server of DISPLAY, its output WIDTHxHEIGHT ($1) at
 # scale $2, with its socket in the folder $3 and any further arguments its
