@@ -11,6 +11,9 @@
 // SDL starts on first use. Where it cannot (no display), the host answers as a
 // machine without one: no desktops, and the display cannot be taken.
 #include <SDL.h>
+#include <fcntl.h>
+#include <glob.h>
+#include <unistd.h>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -309,13 +312,34 @@ bool UseFramebuffer() {
     return SdlHost.framebuffer != nullptr;
 }
 
+// Whether this process can open a GPU: a DRM device, or NVIDIA's own. Without
+// one, OpenGL could only rasterise in software, which the framebuffer beats,
+// and loading it to learn so takes a third of the start.
+bool GpuReachable() {
+    glob_t devices = {};
+    bool reachable = false;
+    for (const char* pattern : {"/dev/dri/renderD*", "/dev/dri/card*", "/dev/nvidia[0-9]*"}) {
+        glob(pattern, devices.gl_pathc ? GLOB_APPEND : 0, nullptr, &devices);
+    }
+    for (size_t i = 0; i < devices.gl_pathc && !reachable; ++i) {
+        const int device = open(devices.gl_pathv[i], O_RDWR | O_CLOEXEC);
+        reachable = device >= 0;
+        if (reachable) close(device);
+    }
+    globfree(&devices);
+    return reachable;
+}
+
 // Where the driver has no framebuffer of its own (Wayland), the one SDL
 // would emulate is its renderer's, at the window's scaled size: the host's
 // renderer, uploading only what changed at the output's own pixels, serves
-// better whatever rasterises.
+// better whatever rasterises. Elsewhere a renderer is tried only where a GPU
+// may draw.
 bool MakePresenter() {
     SDL_Renderer* renderer =
-        SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+        OnWayland() || GpuReachable()
+            ? SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)
+            : nullptr;
     bool gpu = renderer && (DrawsOnGpu(renderer) || OnWayland());
     if (gpu) {
         UseRenderer(renderer);
