@@ -303,9 +303,7 @@ void UseRenderer(SDL_Renderer* renderer) {
 // once), so there the framebuffer is SDL's.
 // It has no vertical sync of its own: the host's clock keeps the display's time.
 bool UseFramebuffer() {
-    if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") != 0) {
-        SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
-    }
+    if (!OnWayland()) SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;

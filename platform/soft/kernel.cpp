@@ -508,14 +508,27 @@ DWORD WINAPI GetLastError() { return Kernel.lastError; }
 
 void WINAPI SetLastError(DWORD dwErrCode) { Kernel.lastError = dwErrCode; }
 
-// The system's words for a reason, as the C library has them, without the
-// line end Windows adds; the host words its own reason for having no display.
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
-    const char* hostWords = dwMessageId == SOFT_ERROR_NO_DISPLAY ? HostNoDisplayReason() : nullptr;
-    const int posix = hostWords ? (*hostWords ? 0 : -1) : PosixFromError(dwMessageId);
-    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer || nSize == 0 || posix < 0) {
-        return Failed(posix < 0 ? ERROR_MR_MID_NOT_FOUND : ERROR_INVALID_PARAMETER, DWORD{0});
+namespace {
+
+// The words for a reason: the host's own for having no display, the C
+// library's for the others; none for a reason without words.
+const char* WordsFor(DWORD reason) {
+    if (reason == SOFT_ERROR_NO_DISPLAY) {
+        const char* words = HostNoDisplayReason();
+        return *words ? words : nullptr;
     }
-    int length = std::snprintf(lpBuffer, nSize, "%s", hostWords ? hostWords : std::strerror(posix));
+    const int posix = PosixFromError(reason);
+    return posix < 0 ? nullptr : std::strerror(posix);
+}
+
+}  // namespace
+
+// The system's words for a reason, without the line end Windows adds.
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
+    const char* words = WordsFor(dwMessageId);
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer || nSize == 0 || !words) {
+        return Failed(words ? ERROR_INVALID_PARAMETER : ERROR_MR_MID_NOT_FOUND, DWORD{0});
+    }
+    int length = std::snprintf(lpBuffer, nSize, "%s", words);
     return length < 0 ? 0 : std::min<DWORD>(DWORD(length), nSize - 1);
 }
