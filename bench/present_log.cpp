@@ -1,16 +1,20 @@
 // Loaded into the unchanged ravlin program with LD_PRELOAD by
 // tools/program-bench: each present the SDL host makes (a renderer's present
-// or an update of the window's framebuffer) appends the steady clock's time
+// or an update of the window's framebuffer; on native Wayland, the flush of
+// the connection that follows each frame the host commits) appends the steady clock's time
 // in nanoseconds, one line, to the file RAVLIN_PRESENT_LOG names. The line is
 // written at once, since the program ends without running exit handlers.
 #include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+struct wl_display;
 
 namespace {
 
@@ -56,4 +60,19 @@ int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int 
     return result;
 }
 
+// SDL and the libraries it uses flush the connection too: only the flushes
+// called from the program's own code count.
+int wl_display_flush(wl_display* display) {
+    static auto next = Next<int (*)(wl_display*)>("wl_display_flush");
+    static const void* program = [] {
+        Dl_info self = {};
+        // The program's headers lie in its own image.
+        return dladdr(reinterpret_cast<void*>(getauxval(AT_PHDR)), &self) ? self.dli_fbase : nullptr;
+    }();
+    Dl_info caller = {};
+    const bool fromProgram = dladdr(__builtin_return_address(0), &caller) != 0 && caller.dli_fbase == program;
+    int result = next(display);
+    if (fromProgram) LogPresent();
+    return result;
+}
 }

@@ -15,14 +15,37 @@
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
 
+struct wl_buffer;
+struct wl_callback;
+struct wl_compositor;
 struct wl_event_queue;
+struct wl_keyboard;
 struct wl_registry;
 struct wl_seat;
-struct wl_keyboard;
+struct wl_shm;
+struct wl_subcompositor;
+struct wl_subsurface;
+struct wl_surface;
 
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kDefaultRefresh = 60;
+
+// A buffer in shared memory that frames go into on native Wayland, shown on
+// the window's surface: the compositor's from a commit until it releases it.
+struct SdlWaylandBuffer {
+    wl_buffer* buffer = nullptr;
+    void* memory = nullptr;
+    size_t bytes = 0;
+    SDL_Surface* surface = nullptr;  // the memory, as SDL's surface of XRGB8888
+    bool busy = false;
+    // Holds no whole earlier frame: it is filled anew when next used.
+    bool whole = true;
+    // The mode's pixels presented since it last held a frame.
+    SDL_Rect stale = {0, 0, 0, 0};
+};
+
+constexpr int kWaylandBuffersMost = 3;
 
 struct SdlHostState {
     SteadyClock::time_point start = SteadyClock::now();
@@ -72,13 +95,28 @@ struct SdlHostState {
     // releases are the host's to report too.
     std::vector<int> keysHeldUnseen;
 
-    // On native Wayland, a keyboard of the host's own on a queue of its own,
-    // and the keys it has down, as XQueryKeymap lays them out.
+    // On native Wayland, the host's own event queue on SDL's connection, with
+    // a keyboard of its own and the keys it has down, as XQueryKeymap lays
+    // them out.
     wl_event_queue* waylandQueue = nullptr;
     wl_registry* waylandRegistry = nullptr;
     wl_seat* waylandSeat = nullptr;
     wl_keyboard* waylandKeyboard = nullptr;
     std::array<char, 32> waylandKeys = {};
+    // Where no GPU draws, frames go into buffers of the host's own, shown on
+    // a surface of its own above the window's (SDL's surface, as a proxy on
+    // the host's queue), which holds a black buffer; with a frame callback for
+    // the compositor's next repaint while one is awaited.
+    bool waylandPresents = false;
+    wl_shm* waylandShm = nullptr;
+    wl_compositor* waylandCompositor = nullptr;
+    wl_subcompositor* waylandSubcompositor = nullptr;
+    wl_surface* waylandSurface = nullptr;
+    wl_surface* waylandFrameSurface = nullptr;
+    wl_subsurface* waylandSubsurface = nullptr;
+    wl_callback* waylandFrame = nullptr;
+    SdlWaylandBuffer waylandWindowBuffer;
+    std::array<SdlWaylandBuffer, kWaylandBuffersMost> waylandBuffers = {};
 };
 
 extern SdlHostState SdlHost;
@@ -91,11 +129,22 @@ bool SdlReady();
 void SdlReportKeysHeld();
 // Asks to hear of new sizes of the screen, once a window is made.
 void SdlWatchScreenSize();
-// On native Wayland (sdl_wayland.cpp): watches the keys down through a
-// keyboard of the host's own, once a window is made; fills `keys` as
-// XQueryKeymap does, false where not watching; and stops watching.
-void SdlWatchWaylandKeys();
+// On native Wayland (sdl_wayland.cpp), once a window is made: joins SDL's
+// connection on a queue of the host's own, binding the seat's keyboard and
+// shared memory; false elsewhere. Leaving lets all of it go.
+bool SdlWaylandJoin();
+void SdlWaylandLeave();
+// Fills `keys` with the keys down, as XQueryKeymap does; false where not
+// joined.
 bool SdlWaylandKeysDown(char (&keys)[32]);
-void SdlForgetWaylandKeys();
+// Frames in buffers of the host's own: whether they can be had; a buffer the
+// compositor has let go of, at the window's size in pixels (null where none
+// is free); showing it with the part of it that changed; and waiting, no
+// longer than `limitTicks`, for the compositor to repaint after the last
+// one shown, true if it did.
+bool SdlWaylandUseBuffers();
+SdlWaylandBuffer* SdlWaylandFreeBuffer();
+void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed);
+bool SdlWaylandAwaitRepaint(int64_t limitTicks);
 // The mouse reports relative counts only while the display is ours.
 void SdlFollowFocus(bool focused);

@@ -4,9 +4,11 @@
 //
 // A frame reaches the window by the cheapest honest path: through a renderer
 // and a streaming texture where a GPU draws them, or else straight into the
-// window's framebuffer (on X11, shared memory with the X server), since an
-// OpenGL that rasterises in software costs more than the copy it replaces.
-// Either way only the rectangle that changed is uploaded.
+// window's framebuffer (on X11, shared memory with the X server; on Wayland,
+// buffers of the host's own in memory shared with the compositor, in
+// sdl_wayland.cpp), since an OpenGL that rasterises in software costs more
+// than the copy it replaces. Either way only the rectangle that changed is
+// uploaded.
 //
 // SDL starts on first use. Where it cannot (no display), the host answers as a
 // machine without one: no desktops, and the display cannot be taken.
@@ -299,11 +301,9 @@ void UseRenderer(SDL_Renderer* renderer) {
 }
 
 // The window's own framebuffer, not one that SDL emulates with a texture.
-// SDL 2.26's Wayland driver has none of its own (and SDL asks the hint only
-// once), so there the framebuffer is SDL's.
 // It has no vertical sync of its own: the host's clock keeps the display's time.
 bool UseFramebuffer() {
-    if (!OnWayland()) SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;
@@ -328,24 +328,27 @@ bool GpuReachable() {
     return reachable;
 }
 
-// Where the driver has no framebuffer of its own (Wayland), the one SDL
-// would emulate is its renderer's, at the window's scaled size: the host's
-// renderer, uploading only what changed at the output's own pixels, serves
-// better whatever rasterises. Elsewhere a renderer is tried only where a GPU
-// may draw.
+// A renderer is tried only where a GPU may draw. Elsewhere frames go into the
+// window's framebuffer; on Wayland, where SDL has none of its own, into
+// buffers of the host's (or, where those cannot be had, SDL's renderer).
 bool MakePresenter() {
     SDL_Renderer* renderer =
-        OnWayland() || GpuReachable()
-            ? SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)
-            : nullptr;
-    bool gpu = renderer && (DrawsOnGpu(renderer) || OnWayland());
-    if (gpu) {
-        UseRenderer(renderer);
-    } else if (renderer) {
-        SDL_DestroyRenderer(renderer);
-    }
+        GpuReachable() ? SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)
+                       : nullptr;
     SdlHost.blankOrigin = HostTicks();
-    return gpu || UseFramebuffer();
+    if (renderer && DrawsOnGpu(renderer)) {
+        UseRenderer(renderer);
+        return true;
+    }
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (!OnWayland()) return UseFramebuffer();
+    if (SdlWaylandJoin() && SdlWaylandUseBuffers()) return true;
+    // SDL makes the window anew for its renderer; the host joins it again
+    // once the display is open.
+    SdlWaylandLeave();
+    renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (renderer) UseRenderer(renderer);
+    return renderer != nullptr;
 }
 
 bool MakeWindow() {
@@ -398,7 +401,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
             HostDisplayClose();
             return false;
         }
-        SdlWatchWaylandKeys();
+        SdlWaylandJoin();
         SdlReportKeysHeld();
         SdlWatchScreenSize();
     }
@@ -415,6 +418,7 @@ void HostDisplayClose() {
     if (!SdlHost.window) return;
     SDL_SetRelativeMouseMode(SDL_FALSE);
     SDL_HideWindow(SdlHost.window);
+    SdlWaylandLeave();
     if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);
     if (SdlHost.renderer) SDL_DestroyRenderer(SdlHost.renderer);
     SDL_DestroyWindow(SdlHost.window);
@@ -426,7 +430,6 @@ void HostDisplayClose() {
     SdlHost.height = 0;
     SdlHost.focused = false;
     SdlHost.keysHeldUnseen.clear();
-    SdlForgetWaylandKeys();
 }
 
 namespace {
@@ -452,7 +455,8 @@ bool SameLayout(const SDL_PixelFormat& format) {
 }
 
 // A row of the frame, scaled into the framebuffer at `to`: the viewport's
-// columns [first, last), in the framebuffer's pixel format.
+// columns [first, last), in the framebuffer's pixel format: opaque, where
+// that has alpha.
 void ScaleRow(const uint32_t* row, int first, int last, uint8_t* to, const SDL_PixelFormat& format) {
     const int count = last - first;
     const bool direct = SameLayout(format);
@@ -466,6 +470,9 @@ void ScaleRow(const uint32_t* row, int first, int last, uint8_t* to, const SDL_P
     } else {
         const int* columns = SdlHost.sourceColumns.data() + first;
         for (int x = 0; x < count; ++x) out[x] = row[columns[x]];
+    }
+    if (direct && format.Amask) {
+        for (int x = 0; x < count; ++x) out[x] |= format.Amask;
     }
     if (!direct) {
         const int bytes = count * format.BytesPerPixel;
@@ -524,6 +531,49 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
     if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.wholeFrameDue = false;
 }
 
+// The compositor's repaint after the frame shown last is the display's
+// vertical blank. Where none is awaited (it came long ago), or none comes in a
+// refresh (a window not on screen), the host's clock of blanks stands in.
+void WaitForRepaint() {
+    if (SdlWaylandAwaitRepaint(RefreshTicks())) {
+        SdlHost.blankOrigin = HostTicks();
+    } else {
+        WaitForVerticalBlank();
+    }
+}
+
+// Each buffer of the host's is brought up to date when it is next used: with
+// what changed in this frame and in those presented while it was elsewhere.
+// The compositor is told of the part of it that differs from the last shown.
+void PresentToWaylandBuffer(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                            bool atVerticalBlank) {
+    const int shownWidth = std::min(width, SdlHost.width);
+    const int shownHeight = std::min(height, SdlHost.height);
+    const SDL_Rect area = UploadArea(changed, shownWidth, shownHeight);
+    if (SdlHost.wholeFrameDue) {
+        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) buffer.whole = true;
+        SdlHost.wholeFrameDue = false;
+    }
+    SdlWaylandBuffer* next = SdlWaylandFreeBuffer();
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+        if (&buffer != next) SDL_UnionRect(&buffer.stale, &area, &buffer.stale);
+    }
+    if (!next) return;
+    SDL_Rect copy = {0, 0, shownWidth, shownHeight};
+    if (next->whole) {
+        SDL_FillRect(next->surface, nullptr, SDL_MapRGB(next->surface->format, 0, 0, 0));
+    } else {
+        SDL_UnionRect(&area, &next->stale, &copy);
+    }
+    SDL_Rect updated = {0, 0, 0, 0};
+    if (copy.w > 0 && copy.h > 0) updated = CopyIntoFramebuffer(next->surface, pixels, pitch, copy);
+    if (next->whole) updated = {0, 0, next->surface->w, next->surface->h};
+    next->whole = false;
+    next->stale = {0, 0, 0, 0};
+    if (atVerticalBlank) WaitForRepaint();
+    if (updated.w > 0 && updated.h > 0) SdlWaylandShow(*next, updated);
+}
+
 void PresentThroughRenderer(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
                             bool atVerticalBlank) {
     if (!SdlHost.texture) return;
@@ -554,6 +604,8 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     if (!SdlHost.window) return;
     if (SdlHost.renderer) {
         PresentThroughRenderer(pixels, width, height, pitch, changed, atVerticalBlank);
+    } else if (SdlHost.waylandPresents) {
+        PresentToWaylandBuffer(pixels, width, height, pitch, changed, atVerticalBlank);
     } else {
         PresentToFramebuffer(pixels, width, height, pitch, changed, atVerticalBlank);
     }

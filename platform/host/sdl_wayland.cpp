@@ -1,14 +1,25 @@
-// The keys held on native Wayland. SDL 2.26's Wayland driver takes from
-// wl_keyboard.enter only the modifiers held when the window gets the
-// keyboard, and X's XQueryKeymap is not there to ask. So the host binds a
-// keyboard of its own to the seat, on an event queue of its own over SDL's
-// connection: the keys its enter lists, and those pressed and released since,
-// are the keys down, in X's layout (key codes are the evdev codes plus 8).
+// The host's own use of SDL's Wayland connection, on an event queue of its
+// own.
+//
+// The keys held. SDL 2.26's Wayland driver takes from wl_keyboard.enter only
+// the modifiers held when the window gets the keyboard, and X's XQueryKeymap
+// is not there to ask. So the host binds a keyboard of its own to the seat:
+// the keys its enter lists, and those pressed and released since, are the
+// keys down, in X's layout (key codes are the evdev codes plus 8).
+//
+// The present where no GPU draws. SDL's Wayland driver has no framebuffer of
+// its own; the one it emulates through OpenGL in software uploads and draws
+// the whole window each frame. Instead frames go into buffers of the host's
+// in shared memory, attached to the window's surface with only the changed
+// part as damage; the compositor's frame callback tells when it repainted.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <poll.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/host/sdl_host.h"
@@ -57,39 +68,62 @@ void OnSeatName(void*, wl_seat*, const char*) {}
 constexpr wl_seat_listener kSeatListener = {OnCapabilities, OnSeatName};
 
 void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
-    if (SdlHost.waylandSeat || std::strcmp(interface, wl_seat_interface.name) != 0) return;
-    const uint32_t bound = version < 4 ? version : 4;
-    SdlHost.waylandSeat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, bound));
-    wl_seat_add_listener(SdlHost.waylandSeat, &kSeatListener, nullptr);
+    if (!SdlHost.waylandSeat && std::strcmp(interface, wl_seat_interface.name) == 0) {
+        const uint32_t bound = std::min(version, 4u);
+        SdlHost.waylandSeat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, bound));
+        wl_seat_add_listener(SdlHost.waylandSeat, &kSeatListener, nullptr);
+    } else if (!SdlHost.waylandShm && std::strcmp(interface, wl_shm_interface.name) == 0) {
+        SdlHost.waylandShm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (!SdlHost.waylandCompositor && std::strcmp(interface, wl_compositor_interface.name) == 0 &&
+               version >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+        SdlHost.waylandCompositor = static_cast<wl_compositor*>(
+            wl_registry_bind(registry, name, &wl_compositor_interface, WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION));
+    } else if (!SdlHost.waylandSubcompositor && std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+        SdlHost.waylandSubcompositor =
+            static_cast<wl_subcompositor*>(wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
+    }
 }
 
 void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 constexpr wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
+bool WaylandInfoOfWindow(SDL_SysWMinfo* info) {
+    SDL_VERSION(&info->version);
+    return SdlHost.window && SDL_GetWindowWMInfo(SdlHost.window, info) && info->subsystem == SDL_SYSWM_WAYLAND;
+}
+
 wl_display* WaylandDisplayOfWindow() {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) {
-        return nullptr;
-    }
-    return info.info.wl.display;
+    return WaylandInfoOfWindow(&info) ? info.info.wl.display : nullptr;
+}
+
+// A proxy of SDL's whose events, and those of the objects made through it,
+// come to the host's queue.
+template <typename Proxy>
+Proxy* OnHostQueue(Proxy* proxy) {
+    auto* wrapper = static_cast<Proxy*>(wl_proxy_create_wrapper(proxy));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), SdlHost.waylandQueue);
+    return wrapper;
 }
 
 }  // namespace
 
-void SdlWatchWaylandKeys() {
-    wl_display* display = WaylandDisplayOfWindow();
-    if (!display || SdlHost.waylandQueue) return;
+bool SdlWaylandJoin() {
+    SDL_SysWMinfo info;
+    if (!WaylandInfoOfWindow(&info)) return false;
+    if (SdlHost.waylandQueue) return true;
+    wl_display* display = info.info.wl.display;
     SdlHost.waylandKeys = {};
     SdlHost.waylandQueue = wl_display_create_queue(display);
-    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), SdlHost.waylandQueue);
+    auto* wrapper = OnHostQueue(display);
     SdlHost.waylandRegistry = wl_display_get_registry(wrapper);
     wl_proxy_wrapper_destroy(wrapper);
     wl_registry_add_listener(SdlHost.waylandRegistry, &kRegistryListener, nullptr);
-    // The seat, then its capabilities and keyboard, then the keyboard's enter.
+    SdlHost.waylandSurface = OnHostQueue(info.info.wl.surface);
+    // The globals, then the seat's capabilities and keyboard, then its enter.
     for (int i = 0; i < 3; ++i) wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    return true;
 }
 
 bool SdlWaylandKeysDown(char (&keys)[32]) {
@@ -102,11 +136,196 @@ bool SdlWaylandKeysDown(char (&keys)[32]) {
     return true;
 }
 
-void SdlForgetWaylandKeys() {
+// ---- buffers of the host's own --------------------------------------------
+//
+// Frames are shown on a surface of the host's, a subsurface of SDL's window
+// that covers it and lets its input through to it. SDL damages all of its
+// own surface at each repaint it has asked to hear of, so frames shown there
+// would be repainted whole; SDL's surface instead holds one black buffer of
+// its size, committed when that size changes and by SDL itself.
+
+namespace {
+
+void OnRelease(void* data, wl_buffer*) { static_cast<SdlWaylandBuffer*>(data)->busy = false; }
+
+constexpr wl_buffer_listener kBufferListener = {OnRelease};
+
+void OnFrameDone(void*, wl_callback* callback, uint32_t) {
+    wl_callback_destroy(callback);
+    SdlHost.waylandFrame = nullptr;
+}
+
+constexpr wl_callback_listener kFrameListener = {OnFrameDone};
+
+void ForgetBuffer(SdlWaylandBuffer& buffer) {
+    if (buffer.surface) SDL_FreeSurface(buffer.surface);
+    if (buffer.buffer) wl_buffer_destroy(buffer.buffer);
+    if (buffer.memory) munmap(buffer.memory, buffer.bytes);
+    buffer = SdlWaylandBuffer{};
+}
+
+// A buffer of width x height pixels in memory shared with the compositor,
+// black; false where the memory or the buffer cannot be had. The compositor
+// takes the pixels as XRGB8888, and the host writes them with the top byte
+// set, as ARGB8888: a compositor shows the byte as nothing, but some keep it
+// in their screenshots, where 0 would be transparent.
+bool MakeBuffer(SdlWaylandBuffer& buffer, int width, int height) {
+    const int pitch = width * 4;
+    const size_t bytes = size_t(pitch) * size_t(height);
+    const int file = memfd_create("ravlin-frame", MFD_CLOEXEC);
+    if (file < 0) return false;
+    void* memory = ftruncate(file, off_t(bytes)) == 0
+                       ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0)
+                       : MAP_FAILED;
+    if (memory == MAP_FAILED) {
+        close(file);
+        return false;
+    }
+    buffer.memory = memory;
+    buffer.bytes = bytes;
+    wl_shm_pool* pool = wl_shm_create_pool(SdlHost.waylandShm, file, int32_t(bytes));
+    buffer.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, pitch, WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(file);
+    wl_buffer_add_listener(buffer.buffer, &kBufferListener, &buffer);
+    buffer.surface = SDL_CreateRGBSurfaceWithFormatFrom(memory, width, height, 32, pitch, SDL_PIXELFORMAT_ARGB8888);
+    if (!buffer.surface) ForgetBuffer(buffer);
+    return buffer.surface != nullptr;
+}
+
+bool Fits(const SdlWaylandBuffer& buffer, int width, int height) {
+    return buffer.surface && buffer.surface->w == width && buffer.surface->h == height;
+}
+
+// SDL's surface, black at the window's size in pixels, and the host's at the
+// same scale; false where its buffer cannot be had.
+bool FitWindowSurface(int width, int height) {
+    SdlWaylandBuffer& black = SdlHost.waylandWindowBuffer;
+    if (Fits(black, width, height)) return true;
+    ForgetBuffer(black);
+    if (!MakeBuffer(black, width, height)) return false;
+    int points = 0;
+    SDL_GetWindowSize(SdlHost.window, &points, nullptr);
+    wl_surface_set_buffer_scale(SdlHost.waylandFrameSurface, points > 0 ? std::max(width / points, 1) : 1);
+    wl_surface_attach(SdlHost.waylandSurface, black.buffer, 0, 0);
+    wl_surface_damage_buffer(SdlHost.waylandSurface, 0, 0, width, height);
+    wl_surface_commit(SdlHost.waylandSurface);
+    return true;
+}
+
+void WindowSizeInPixels(int* width, int* height) {
+    *width = 0;
+    *height = 0;
+    SDL_GetWindowSizeInPixels(SdlHost.window, width, height);
+}
+
+// Waits up to `milliseconds` for events on the host's queue and dispatches
+// what came: false if none came in time. What was asked is already sent: the
+// host flushes the connection after each frame it shows, and only then.
+bool DispatchWithin(wl_display* display, int milliseconds) {
+    if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
+    while (wl_display_prepare_read_queue(display, SdlHost.waylandQueue) != 0) {
+        if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
+    }
+    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
+    if (poll(&readable, 1, milliseconds) <= 0) {
+        wl_display_cancel_read(display);
+        return false;
+    }
+    wl_display_read_events(display);
+    return wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0;
+}
+
+}  // namespace
+
+bool SdlWaylandUseBuffers() {
+    if (!SdlHost.waylandShm || !SdlHost.waylandCompositor || !SdlHost.waylandSubcompositor) return false;
+    int width = 0;
+    int height = 0;
+    WindowSizeInPixels(&width, &height);
+    if (width <= 0 || height <= 0) return false;
+    SdlHost.waylandFrameSurface = wl_compositor_create_surface(SdlHost.waylandCompositor);
+    wl_region* nowhere = wl_compositor_create_region(SdlHost.waylandCompositor);
+    wl_surface_set_input_region(SdlHost.waylandFrameSurface, nowhere);
+    wl_region_destroy(nowhere);
+    SdlHost.waylandSubsurface = wl_subcompositor_get_subsurface(SdlHost.waylandSubcompositor,
+                                                                SdlHost.waylandFrameSurface, SdlHost.waylandSurface);
+    wl_subsurface_set_desync(SdlHost.waylandSubsurface);
+    SdlHost.waylandPresents = FitWindowSurface(width, height);
+    return SdlHost.waylandPresents;
+}
+
+SdlWaylandBuffer* SdlWaylandFreeBuffer() {
+    wl_display* display = WaylandDisplayOfWindow();
+    int width = 0;
+    int height = 0;
+    WindowSizeInPixels(&width, &height);
+    if (!display || !FitWindowSurface(width, height)) return nullptr;
+    wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue);
+    // Where all are the compositor's, a round trip has it take in what was
+    // shown last and let go of the buffers it no longer shows.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+            if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
+        }
+        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+            if (!buffer.busy && (buffer.surface || MakeBuffer(buffer, width, height))) return &buffer;
+        }
+        wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    }
+    return nullptr;
+}
+
+void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
+    wl_display* display = WaylandDisplayOfWindow();
+    if (!display) return;
+    wl_surface* surface = SdlHost.waylandFrameSurface;
+    wl_surface_attach(surface, buffer.buffer, 0, 0);
+    wl_surface_damage_buffer(surface, changed.x, changed.y, changed.w, changed.h);
+    if (!SdlHost.waylandFrame) {
+        SdlHost.waylandFrame = wl_surface_frame(surface);
+        wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
+    }
+    wl_surface_commit(surface);
+    wl_display_flush(display);
+    buffer.busy = true;
+}
+
+bool SdlWaylandAwaitRepaint(int64_t limitTicks) {
+    wl_display* display = WaylandDisplayOfWindow();
+    if (!display) return false;
+    // A repaint that came while nobody read the connection is long past.
+    DispatchWithin(display, 0);
+    if (!SdlHost.waylandFrame) return false;
+    const int64_t end = HostTicks() + limitTicks;
+    for (int64_t left = limitTicks; SdlHost.waylandFrame && left > 0; left = end - HostTicks()) {
+        DispatchWithin(display, int(std::max<int64_t>(left * 1000 / kHostTicksPerSecond, 1)));
+    }
+    return !SdlHost.waylandFrame;
+}
+
+void SdlWaylandLeave() {
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
+    ForgetBuffer(SdlHost.waylandWindowBuffer);
+    if (SdlHost.waylandFrame) wl_callback_destroy(SdlHost.waylandFrame);
+    if (SdlHost.waylandSubsurface) wl_subsurface_destroy(SdlHost.waylandSubsurface);
+    if (SdlHost.waylandFrameSurface) wl_surface_destroy(SdlHost.waylandFrameSurface);
+    if (SdlHost.waylandSurface) wl_proxy_wrapper_destroy(SdlHost.waylandSurface);
+    if (SdlHost.waylandSubcompositor) wl_subcompositor_destroy(SdlHost.waylandSubcompositor);
+    if (SdlHost.waylandCompositor) wl_compositor_destroy(SdlHost.waylandCompositor);
+    if (SdlHost.waylandShm) wl_shm_destroy(SdlHost.waylandShm);
     if (SdlHost.waylandKeyboard) wl_keyboard_destroy(SdlHost.waylandKeyboard);
     if (SdlHost.waylandSeat) wl_seat_destroy(SdlHost.waylandSeat);
     if (SdlHost.waylandRegistry) wl_registry_destroy(SdlHost.waylandRegistry);
     if (SdlHost.waylandQueue) wl_event_queue_destroy(SdlHost.waylandQueue);
+    SdlHost.waylandPresents = false;
+    SdlHost.waylandFrame = nullptr;
+    SdlHost.waylandSubsurface = nullptr;
+    SdlHost.waylandFrameSurface = nullptr;
+    SdlHost.waylandSurface = nullptr;
+    SdlHost.waylandSubcompositor = nullptr;
+    SdlHost.waylandCompositor = nullptr;
+    SdlHost.waylandShm = nullptr;
     SdlHost.waylandKeyboard = nullptr;
     SdlHost.waylandSeat = nullptr;
     SdlHost.waylandRegistry = nullptr;
