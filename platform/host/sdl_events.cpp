@@ -5,12 +5,14 @@
 #include <SDL_syswm.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/host/sdl_host.h"
 #include "platform/host/sdl_keys.h"
 
 // Last: Xlib's macros would rename names of the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -126,6 +128,26 @@ void SdlWatchScreenSize() {
     XRRSelectInput(display, DefaultRootWindow(display), 0);
     XRRSelectInput(display, DefaultRootWindow(display), RRScreenChangeNotifyMask | RROutputChangeNotifyMask);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+bool SdlWindowManagerMissing() {
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    // A window manager of today names its check window on the root.
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* value = nullptr;
+    if (check != None) {
+        XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                           &after, &value);
+    }
+    if (value) XFree(value);
+    XCloseDisplay(display);
+    return count == 0;
 }
 
 // The mouse reports relative counts only while the display is ours.

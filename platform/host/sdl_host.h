@@ -146,5 +146,8 @@ bool SdlWaylandUseBuffers();
 SdlWaylandBuffer* SdlWaylandFreeBuffer();
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed);
 bool SdlWaylandAwaitRepaint(int64_t limitTicks);
+// Whether the display is X's with no window manager to act on a request for
+// full screen.
+bool SdlWindowManagerMissing();
 // The mouse reports relative counts only while the display is ours.
 void SdlFollowFocus(bool focused);

@@ -357,10 +357,13 @@ bool MakeWindow() {
     if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
     SdlHost.refresh = ModeOf(desktop).refresh;
     // The window's pixels are the output's own, on an output the compositor
-    // scales as on any other.
+    // scales as on any other. Where no window manager would act on a request
+    // for full screen (SDL then waits a tenth of a second to see it taken),
+    // a window without borders at the desktop's place and size covers it.
+    const Uint32 fullScreen = SdlWindowManagerMissing() ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_FULLSCREEN_DESKTOP;
     SdlHost.window =
         SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                         desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI);
+                         desktop.w, desktop.h, fullScreen | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!SdlHost.window) return false;
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
