@@ -10,8 +10,9 @@
 // The present where no GPU draws. SDL's Wayland driver has no framebuffer of
 // its own; the one it emulates through OpenGL in software uploads and draws
 // the whole window each frame. Instead frames go into buffers of the host's
-// in shared memory, attached to the window's surface with only the changed
-// part as damage; the compositor's frame callback tells when it repainted.
+// in shared memory, shown on a surface of its own over the window's with only
+// the changed part as damage; the compositor's frame callback tells when it
+// repainted.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <poll.h>
