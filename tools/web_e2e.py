@@ -1,7 +1,8 @@
 """The web build in headless Chromium: the browser tests, or the benchmark.
 
     web_e2e.py test BUILD_WEB RAVLIN_FRAME   the page's tests (tools/web-e2e)
-    web_e2e.py bench BUILD_WEB               frames a second and ms a frame at 1920x1080 (tools/web-bench)
+    web_e2e.py bench BUILD_WEB [RAVLIN_BENCH] frames a second and ms a frame at 1920x1080 (tools/web-bench),
+                                             and against the native frame when given the native benchmarks
 
 The page is served from BUILD_WEB over HTTP on localhost, with the test driver
 (tests/web/driver.js), which acts on the page after given presents and posts
@@ -231,7 +232,26 @@ def test_a_page_that_cannot_load_says_why(root):
     print("web-e2e: without ravlin.js or ravlin.wasm, or with a wasm cut short, the page says why it cannot load")
 
 
-def bench(root):
+def native_frames(program):
+    """The native frame at 1920x1080 and scale 1 on the headless host, right
+    after the page: the medians in ms of Frame (back to back) and FramePaced
+    (after the program's 40 ms wait, with the input polls, as the page's frame
+    is timed)."""
+    with tempfile.TemporaryDirectory(prefix="ravlin-web-bench-") as folder:
+        out = os.path.join(folder, "frames.json")
+        done = subprocess.run([os.path.abspath(program), "--benchmark_filter=^Frame(Paced)?/1920x1080/scale:1/",
+                               "--benchmark_repetitions=5", f"--benchmark_out={out}", "--benchmark_out_format=json"],
+                              cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        if done.returncode != 0:
+            sys.exit(f"web-bench: {program} failed:\n{done.stderr}")
+        with open(out) as results:
+            runs = json.load(results)["benchmarks"]
+    to_ms = {"ns": 1e-6, "us": 1e-3, "ms": 1.0}
+    return {run["run_name"].split("/")[0]: run["real_time"] * to_ms[run["time_unit"]]
+            for run in runs if run.get("aggregate_name") == "median"}
+
+
+def bench(root, native_program=None):
     reports = run_page(root, "bench=200&events=199:down:Space,200:up:Space", BENCH_WINDOW)
     end, result = end_of(reports), json.loads(reports["bench"])
     for phase in ("running", "shrinking"):
@@ -239,12 +259,17 @@ def bench(root):
         print(f"web-bench: {end['width']}x{end['height']} {phase}: {timing['framesPerSecond']:.1f} frames/s; "
               f"median ms a frame in wasm {timing['workMs']:.3f}, in the present {timing['presentMs']:.3f} "
               f"({timing['frames']} frames)")
+    if native_program:
+        native, wasm = native_frames(native_program), result["running"]["workMs"]
+        print(f"web-bench: running, wasm / native: {wasm / native['Frame']:.2f} against Frame "
+              f"({wasm:.3f} / {native['Frame']:.3f} ms), {wasm / native['FramePaced']:.2f} against FramePaced, "
+              f"the frame after the program's wait ({native['FramePaced']:.3f} ms)")
 
 
 def main():
     mode, root = sys.argv[1], sys.argv[2]
     if mode == "bench":
-        bench(root)
+        bench(root, sys.argv[3] if len(sys.argv) > 3 else None)
         return
     work = tempfile.mkdtemp(prefix="ravlin-web-e2e-")
     try:

@@ -138,13 +138,23 @@ uint32_t NewEntry(GdiKind kind) {
     return HandleValue(slot, generation);
 }
 
-GdiEntry* Lookup(uint32_t handle, GdiKind kind) {
+// The live entry that a handle names, of any kind, or null.
+GdiEntry* Live(uint32_t handle) {
     uint32_t slot = handle & 0xFFFF;
     std::vector<GdiEntry>& entries = Entries();
     if (slot == 0 || slot >= entries.size()) return nullptr;
     GdiEntry& entry = entries[slot];
-    if (entry.kind != kind || HandleValue(slot, entry.generation) != handle) return nullptr;
+    if (entry.kind == GdiKind::Free || HandleValue(slot, entry.generation) != handle) return nullptr;
     return &entry;
+}
+
+GdiEntry* Lookup(uint32_t handle, GdiKind kind) {
+    GdiEntry* entry = Live(handle);
+    return entry && entry->kind == kind ? entry : nullptr;
+}
+
+bool IsPenOrBrush(const GdiEntry* entry) {
+    return entry && (entry->kind == GdiKind::Pen || entry->kind == GdiKind::Brush);
 }
 
 uint32_t ValueOf(const void* handle) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)); }
@@ -158,6 +168,14 @@ GdiEntry* Object(HGDIOBJ handle, GdiKind kind) {
     // A handle from this table fits in 32 bits; anything wider is foreign.
     if (reinterpret_cast<uintptr_t>(handle) > 0xFFFFFFFFu) return nullptr;
     return Lookup(ValueOf(handle), kind);
+}
+
+// The pen or brush a handle names, looked up once: the calls that take
+// either are made for every shape the runtime draws.
+GdiEntry* PenOrBrush(HGDIOBJ handle) {
+    if (reinterpret_cast<uintptr_t>(handle) > 0xFFFFFFFFu) return nullptr;
+    GdiEntry* entry = Live(ValueOf(handle));
+    return IsPenOrBrush(entry) ? entry : nullptr;
 }
 
 DcAttributes* Dc(HDC hdc) {
@@ -183,9 +201,8 @@ uint32_t NewPenOrBrush(GdiKind kind, COLORREF colour) {
 
 // Drops one selection of a pen or brush.
 void Deselect(uint32_t handle) {
-    for (GdiKind kind : {GdiKind::Pen, GdiKind::Brush}) {
-        if (GdiEntry* entry = Lookup(handle, kind)) --entry->selections;
-    }
+    GdiEntry* entry = Live(handle);
+    if (IsPenOrBrush(entry)) --entry->selections;
 }
 
 uint32_t NewDc(const DcSurface& surface, bool display) {
@@ -420,11 +437,9 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     DcAttributes* dc = Dc(hdc);
     if (!dc) return nullptr;
-    uint32_t* slot = nullptr;
-    GdiEntry* entry = nullptr;
-    if ((entry = Object(h, GdiKind::Pen))) slot = &dc->pen;
-    else if ((entry = Object(h, GdiKind::Brush))) slot = &dc->brush;
-    else return nullptr;
+    GdiEntry* entry = PenOrBrush(h);
+    if (!entry) return nullptr;
+    uint32_t* slot = entry->kind == GdiKind::Pen ? &dc->pen : &dc->brush;
     uint32_t displaced = *slot;
     ++entry->selections;
     *slot = ValueOf(h);
@@ -433,8 +448,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
-    GdiEntry* entry = Object(ho, GdiKind::Pen);
-    if (!entry) entry = Object(ho, GdiKind::Brush);
+    GdiEntry* entry = PenOrBrush(ho);
     if (!entry) return FALSE;
     if (entry->stock) return TRUE;  // stock objects are never destroyed
     // Windows refuses to delete an object that is still selected into a device

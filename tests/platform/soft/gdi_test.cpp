@@ -63,6 +63,8 @@ TEST_F(SoftGdiTest, StockAndSelectedObjectsAreNotDestroyed) {
     EXPECT_EQ(SoftGdiObjectCount(), before + 1);
     HGDIOBJ original = SelectObject(s.dc, pen);
     ASSERT_NE(original, nullptr);
+    EXPECT_EQ(SelectObject(s.dc, s.dc), nullptr);  // a device context is neither a pen nor a brush
+    EXPECT_FALSE(DeleteObject(s.dc));
 
     EXPECT_FALSE(DeleteObject(pen));  // still selected: refused
     EXPECT_EQ(SoftGdiObjectCount(), before + 1);
