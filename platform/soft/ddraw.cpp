@@ -199,6 +199,7 @@ SoftSurface* NewSurface(SoftDirectDraw* owner, int width, int height, DWORD caps
     size_t count = size_t(PitchFor(width) / 4) * size_t(height);
     PixelMemory pixels(static_cast<uint32_t*>(std::calloc(count, sizeof(uint32_t))));
     if (!pixels) return nullptr;
+    SoftAdviseHugePages(pixels.get(), count * sizeof(uint32_t));
     auto* surface = new (std::nothrow) SoftSurface(owner, width, height, caps, alpha, std::move(pixels));
     if (surface) Ddraw.surfaces.push_back(surface);
     return surface;

@@ -249,8 +249,13 @@ TEST_F(KernelFileTest, CreateNewMakesAFileAndRefusesAnExistingName) {
     EXPECT_TRUE(WriteFile(file, "", 0, &written, nullptr));
     EXPECT_EQ(written, 0u);
     EXPECT_TRUE(WriteFile(file, " world", 6, nullptr, nullptr));
+    // A large write goes out in pieces: every byte arrives, in order.
+    std::string large(3 * 512 * 1024 + 7, '\0');
+    for (size_t i = 0; i < large.size(); ++i) large[i] = char(i * 7 / 4096);
+    EXPECT_TRUE(WriteFile(file, large.data(), DWORD(large.size()), &written, nullptr));
+    EXPECT_EQ(written, large.size());
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(), "hello world");
+    EXPECT_EQ(Contents(), "hello world" + large);
 
     EXPECT_EQ(Create(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
@@ -258,7 +263,7 @@ TEST_F(KernelFileTest, CreateNewMakesAFileAndRefusesAnExistingName) {
     EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, words, sizeof(words), nullptr),
               std::strlen("File exists"));
     EXPECT_STREQ(words, "File exists");
-    EXPECT_EQ(Contents(), "hello world");
+    EXPECT_EQ(Contents(), "hello world" + large);
 }
 
 TEST_F(KernelFileTest, InvalidHandlesAreRefused) {
