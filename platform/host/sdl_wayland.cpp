@@ -305,31 +305,31 @@ bool SdlWaylandAwaitRepaint(int64_t limitTicks) {
     return !SdlHost.waylandFrame;
 }
 
+namespace {
+
+// Destroys an object of the host's, if there is one, and forgets it.
+template <typename Object, typename Destroy>
+void Release(Object*& object, Destroy destroy) {
+    if (object) destroy(object);
+    object = nullptr;
+}
+
+}  // namespace
+
 void SdlWaylandLeave() {
     for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
     ForgetBuffer(SdlHost.waylandWindowBuffer);
-    if (SdlHost.waylandFrame) wl_callback_destroy(SdlHost.waylandFrame);
-    if (SdlHost.waylandSubsurface) wl_subsurface_destroy(SdlHost.waylandSubsurface);
-    if (SdlHost.waylandFrameSurface) wl_surface_destroy(SdlHost.waylandFrameSurface);
-    if (SdlHost.waylandSurface) wl_proxy_wrapper_destroy(SdlHost.waylandSurface);
-    if (SdlHost.waylandSubcompositor) wl_subcompositor_destroy(SdlHost.waylandSubcompositor);
-    if (SdlHost.waylandCompositor) wl_compositor_destroy(SdlHost.waylandCompositor);
-    if (SdlHost.waylandShm) wl_shm_destroy(SdlHost.waylandShm);
-    if (SdlHost.waylandKeyboard) wl_keyboard_destroy(SdlHost.waylandKeyboard);
-    if (SdlHost.waylandSeat) wl_seat_destroy(SdlHost.waylandSeat);
-    if (SdlHost.waylandRegistry) wl_registry_destroy(SdlHost.waylandRegistry);
-    if (SdlHost.waylandQueue) wl_event_queue_destroy(SdlHost.waylandQueue);
     SdlHost.waylandPresents = false;
-    SdlHost.waylandFrame = nullptr;
-    SdlHost.waylandSubsurface = nullptr;
-    SdlHost.waylandFrameSurface = nullptr;
-    SdlHost.waylandSurface = nullptr;
-    SdlHost.waylandSubcompositor = nullptr;
-    SdlHost.waylandCompositor = nullptr;
-    SdlHost.waylandShm = nullptr;
-    SdlHost.waylandKeyboard = nullptr;
-    SdlHost.waylandSeat = nullptr;
-    SdlHost.waylandRegistry = nullptr;
-    SdlHost.waylandQueue = nullptr;
+    Release(SdlHost.waylandFrame, wl_callback_destroy);
+    Release(SdlHost.waylandSubsurface, wl_subsurface_destroy);
+    Release(SdlHost.waylandFrameSurface, wl_surface_destroy);
+    Release(SdlHost.waylandSurface, [](wl_surface* wrapper) { wl_proxy_wrapper_destroy(wrapper); });
+    Release(SdlHost.waylandSubcompositor, wl_subcompositor_destroy);
+    Release(SdlHost.waylandCompositor, wl_compositor_destroy);
+    Release(SdlHost.waylandShm, wl_shm_destroy);
+    Release(SdlHost.waylandKeyboard, wl_keyboard_destroy);
+    Release(SdlHost.waylandSeat, wl_seat_destroy);
+    Release(SdlHost.waylandRegistry, wl_registry_destroy);
+    Release(SdlHost.waylandQueue, wl_event_queue_destroy);
     SdlHost.waylandKeys = {};
 }
