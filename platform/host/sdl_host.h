@@ -18,6 +18,7 @@
 struct wl_buffer;
 struct wl_callback;
 struct wl_compositor;
+struct wl_display;
 struct wl_event_queue;
 struct wl_keyboard;
 struct wl_registry;
@@ -98,6 +99,7 @@ struct SdlHostState {
     // On native Wayland, the host's own event queue on SDL's connection, with
     // a keyboard of its own and the keys it has down, as XQueryKeymap lays
     // them out.
+    wl_display* waylandDisplay = nullptr;  // SDL's connection, once joined
     wl_event_queue* waylandQueue = nullptr;
     wl_registry* waylandRegistry = nullptr;
     wl_seat* waylandSeat = nullptr;
@@ -106,8 +108,8 @@ struct SdlHostState {
     // Where no GPU draws, frames go into buffers of the host's own, shown on
     // a surface of its own above the window's (SDL's surface, as a proxy on
     // the host's queue), which holds a black buffer; with a frame callback for
-    // the compositor's next repaint while one is awaited.
-    bool waylandPresents = false;
+    // the compositor's next repaint while one is awaited. Frames go there
+    // while the frame surface exists.
     wl_shm* waylandShm = nullptr;
     wl_compositor* waylandCompositor = nullptr;
     wl_subcompositor* waylandSubcompositor = nullptr;

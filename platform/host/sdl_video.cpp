@@ -607,7 +607,7 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     if (!SdlHost.window) return;
     if (SdlHost.renderer) {
         PresentThroughRenderer(pixels, width, height, pitch, changed, atVerticalBlank);
-    } else if (SdlHost.waylandPresents) {
+    } else if (SdlHost.waylandFrameSurface) {
         PresentToWaylandBuffer(pixels, width, height, pitch, changed, atVerticalBlank);
     } else {
         PresentToFramebuffer(pixels, width, height, pitch, changed, atVerticalBlank);

@@ -94,11 +94,6 @@ bool WaylandInfoOfWindow(SDL_SysWMinfo* info) {
     return SdlHost.window && SDL_GetWindowWMInfo(SdlHost.window, info) && info->subsystem == SDL_SYSWM_WAYLAND;
 }
 
-wl_display* WaylandDisplayOfWindow() {
-    SDL_SysWMinfo info;
-    return WaylandInfoOfWindow(&info) ? info.info.wl.display : nullptr;
-}
-
 // A proxy of SDL's whose events, and those of the objects made through it,
 // come to the host's queue.
 template <typename Proxy>
@@ -115,6 +110,7 @@ bool SdlWaylandJoin() {
     if (!WaylandInfoOfWindow(&info)) return false;
     if (SdlHost.waylandQueue) return true;
     wl_display* display = info.info.wl.display;
+    SdlHost.waylandDisplay = display;
     SdlHost.waylandKeys = {};
     SdlHost.waylandQueue = wl_display_create_queue(display);
     auto* wrapper = OnHostQueue(display);
@@ -128,11 +124,10 @@ bool SdlWaylandJoin() {
 }
 
 bool SdlWaylandKeysDown(char (&keys)[32]) {
-    wl_display* display = SdlHost.waylandQueue ? WaylandDisplayOfWindow() : nullptr;
-    if (!display) return false;
+    if (!SdlHost.waylandDisplay) return false;
     // SDL reads the connection as it pumps its events; what came for this
     // queue waits here until dispatched.
-    wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue);
+    wl_display_dispatch_queue_pending(SdlHost.waylandDisplay, SdlHost.waylandQueue);
     std::memcpy(keys, SdlHost.waylandKeys.data(), sizeof(keys));
     return true;
 }
@@ -252,12 +247,11 @@ bool SdlWaylandUseBuffers() {
     SdlHost.waylandSubsurface = wl_subcompositor_get_subsurface(SdlHost.waylandSubcompositor,
                                                                 SdlHost.waylandFrameSurface, SdlHost.waylandSurface);
     wl_subsurface_set_desync(SdlHost.waylandSubsurface);
-    SdlHost.waylandPresents = FitWindowSurface(width, height);
-    return SdlHost.waylandPresents;
+    return FitWindowSurface(width, height);
 }
 
 SdlWaylandBuffer* SdlWaylandFreeBuffer() {
-    wl_display* display = WaylandDisplayOfWindow();
+    wl_display* display = SdlHost.waylandDisplay;
     int width = 0;
     int height = 0;
     WindowSizeInPixels(&width, &height);
@@ -278,8 +272,6 @@ SdlWaylandBuffer* SdlWaylandFreeBuffer() {
 }
 
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
-    wl_display* display = WaylandDisplayOfWindow();
-    if (!display) return;
     wl_surface* surface = SdlHost.waylandFrameSurface;
     wl_surface_attach(surface, buffer.buffer, 0, 0);
     wl_surface_damage_buffer(surface, changed.x, changed.y, changed.w, changed.h);
@@ -288,12 +280,12 @@ void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
         wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
     }
     wl_surface_commit(surface);
-    wl_display_flush(display);
+    wl_display_flush(SdlHost.waylandDisplay);
     buffer.busy = true;
 }
 
 bool SdlWaylandAwaitRepaint(int64_t limitTicks) {
-    wl_display* display = WaylandDisplayOfWindow();
+    wl_display* display = SdlHost.waylandDisplay;
     if (!display) return false;
     // A repaint that came while nobody read the connection is long past.
     DispatchWithin(display, 0);
@@ -319,7 +311,6 @@ void Release(Object*& object, Destroy destroy) {
 void SdlWaylandLeave() {
     for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
     ForgetBuffer(SdlHost.waylandWindowBuffer);
-    SdlHost.waylandPresents = false;
     Release(SdlHost.waylandFrame, wl_callback_destroy);
     Release(SdlHost.waylandSubsurface, wl_subsurface_destroy);
     Release(SdlHost.waylandFrameSurface, wl_surface_destroy);
@@ -331,5 +322,6 @@ void SdlWaylandLeave() {
     Release(SdlHost.waylandSeat, wl_seat_destroy);
     Release(SdlHost.waylandRegistry, wl_registry_destroy);
     Release(SdlHost.waylandQueue, wl_event_queue_destroy);
+    SdlHost.waylandDisplay = nullptr;
     SdlHost.waylandKeys = {};
 }

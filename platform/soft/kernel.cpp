@@ -1,7 +1,7 @@
 // The software kernel: heaps, modules, files, the clock and the process end.
 #include <fcntl.h>
 #include <unistd.h>
-#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#ifdef __linux__
 #include <sys/mman.h>
 #endif
 
@@ -277,7 +277,7 @@ DWORD SoftTickCount() {
 // ---- heaps ----------------------------------------------------------------
 
 void SoftAdviseHugePages(void* memory, size_t bytes) {
-#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#ifdef __linux__
     constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
     const uintptr_t start = (reinterpret_cast<uintptr_t>(memory) + kHugePage - 1) & ~(kHugePage - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + bytes) & ~(kHugePage - 1);
