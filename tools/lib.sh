@@ -12,18 +12,53 @@ SANITIZE_BUILD=${RAVLIN_SANITIZE_BUILD:-$SOURCE_DIR/build/sanitize}
 WINDOWS_BUILD=${RAVLIN_WINDOWS_BUILD:-$SOURCE_DIR/build/windows}
 WEB_BUILD=${RAVLIN_WEB_BUILD:-$SOURCE_DIR/build/web}
 
-# Installs the Debian packages that are not installed yet.
+# Root's commands as root, and through sudo for anyone else.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Reads the package indexes once a run. An index that fails to download (a
+# mirror in the middle of a sync) is tried again twice, a while apart; if it
+# still fails, apt keeps the indexes it had, and what they hold still
+# installs.
+update_package_indexes() {
+    [ -n "${PACKAGE_INDEXES_READ:-}" ] && return 0
+    PACKAGE_INDEXES_READ=1
+    local pause
+    for pause in 0 20 60; do
+        sleep "$pause"
+        as_root apt-get update -qq && return 0
+    done
+    echo "warning: some package indexes could not be read; going on with those that were" >&2
+}
+
+# Installs the Debian packages that are not installed yet: all at once, or,
+# where that fails, each on its own, so that one that cannot be had keeps no
+# other out. Fails naming those that did not install.
 ensure_packages() {
-    local missing=()
+    local missing=() package
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+        installed "$package" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    update_package_indexes
     echo "installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    install_packages "${missing[@]}" 2>/dev/null && return 0
+    local failed=()
+    for package in "${missing[@]}"; do
+        install_packages "$package" 2>/dev/null || failed+=("$package")
+    done
+    [ ${#failed[@]} -eq 0 ] && return 0
+    echo "could not install: ${failed[*]}" >&2
+    return 1
+}
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+install_packages() {
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
 # What building and testing need on Debian 12.
@@ -36,10 +71,8 @@ WEB_PACKAGES=(emscripten node-acorn chromium)
 # Wine with its 32-bit part, for the Windows build's tests.
 ensure_wine() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        local sudo=""
-        [ "$(id -u)" -ne 0 ] && sudo="sudo"
-        $sudo dpkg --add-architecture i386
-        $sudo apt-get update -qq
+        as_root dpkg --add-architecture i386
+        PACKAGE_INDEXES_READ=
     fi
     # Without a 32-bit OpenGL, Wine presents DirectDraw through GDI, which
     # faults on the first flip after a DirectInput device is first acquired.
