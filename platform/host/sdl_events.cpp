@@ -1,8 +1,7 @@
 // The SDL host's events: SDL's window, keyboard and mouse events as the
-// host's, the keys that X finds held, new sizes of the X screen, and the
-// focus taken back from no window.
+// host's, and the keys found held (by X, or on Wayland by the host's own
+// keyboard) with their releases.
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,35 +10,13 @@
 #include "platform/host/sdl_host.h"
 #include "platform/host/sdl_keys.h"
 
-// Last: Xlib's macros would rename names of the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-
 namespace {
-
-// The X display SDL draws on and the window's X window, or a null display
-// under another video driver.
-Display* XDisplayOfWindow(Window* xWindow = nullptr) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_X11) {
-        return nullptr;
-    }
-    if (xWindow) *xWindow = info.info.x11.window;
-    return info.info.x11.display;
-}
 
 bool XKeyDown(const char (&keys)[32], int keycode) { return (keys[keycode / 8] >> (keycode % 8)) & 1; }
 
 // The keys down, as X lays them out: from X, or on native Wayland from the
 // host's own keyboard; false where neither can tell.
-bool KeysDown(char (&keys)[32]) {
-    Display* display = XDisplayOfWindow();
-    if (!display) return SdlWaylandKeysDown(keys);
-    XQueryKeymap(display, keys);
-    return true;
-}
+bool KeysDown(char (&keys)[32]) { return SdlX11KeysDown(keys) || SdlWaylandKeysDown(keys); }
 
 // The releases of the keys reported held, while SDL knows nothing of them.
 void ReportReleasesOfKeysHeld() {
@@ -56,35 +33,6 @@ void ReportReleasesOfKeysHeld() {
 // An event of SDL's for a key reported held: SDL knows of the key from now on.
 void ForgetKeyHeld(int code) {
     std::erase_if(SdlHost.keysHeldUnseen, [code](int keycode) { return KeyCodeOfX(keycode) == code; });
-}
-
-// The screen's new size is the desktop's, where the screen is one desktop.
-// The full-screen window follows it: with no window manager to resize it,
-// the host does, and the present then scales the mode to the new size.
-void FollowScreenSize(XEvent& event) {
-    if (event.type != SdlHost.screenChangeEvent || SDL_GetNumVideoDisplays() != 1) return;
-    XRRUpdateConfiguration(&event);  // the size, turned as the screen is
-    Display* display = event.xany.display;
-    SdlHost.screenWidth = DisplayWidth(display, DefaultScreen(display));
-    SdlHost.screenHeight = DisplayHeight(display, DefaultScreen(display));
-    Window xWindow = 0;
-    if (XDisplayOfWindow(&xWindow) == display) {
-        XResizeWindow(display, xWindow, unsigned(SdlHost.screenWidth), unsigned(SdlHost.screenHeight));
-    }
-}
-
-// Once another program's window that took the focus has gone, X gives the
-// focus to no window (or the root), and with no window manager nothing gives
-// it back. Shown again while no window has the focus, the window takes it.
-void TakeFocusLeftToNoWindow() {
-    Display* display = SdlHost.focused ? nullptr : XDisplayOfWindow();
-    if (!display) return;
-    Window focus = None;
-    int revertTo = 0;
-    XGetInputFocus(display, &focus, &revertTo);
-    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display)) {
-        SDL_SetWindowInputFocus(SdlHost.window);
-    }
 }
 
 bool TakePending(HostEvent* event) {
@@ -111,43 +59,6 @@ void SdlReportKeysHeld() {
         std::vector<int>& unseen = SdlHost.keysHeldUnseen;
         if (std::find(unseen.begin(), unseen.end(), keycode) == unseen.end()) unseen.push_back(keycode);
     }
-}
-
-// SDL has no event for a new size of the X screen: RandR's reaches the host
-// as an X event that SDL passes on. SDL has already asked RandR for changes
-// of outputs, and the X server keeps a client's first choice of RandR events
-// for a window until it is cleared; so it is cleared, and those are asked for
-// again with the screen's changes.
-void SdlWatchScreenSize() {
-    Display* display = XDisplayOfWindow();
-    int errorBase = 0;
-    if (SdlHost.screenChangeEvent || !display || !XRRQueryExtension(display, &SdlHost.screenChangeEvent, &errorBase)) {
-        return;
-    }
-    SdlHost.screenChangeEvent += RRScreenChangeNotify;
-    XRRSelectInput(display, DefaultRootWindow(display), 0);
-    XRRSelectInput(display, DefaultRootWindow(display), RRScreenChangeNotifyMask | RROutputChangeNotifyMask);
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-}
-
-bool SdlWindowManagerMissing() {
-    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return false;
-    // A window manager of today names its check window on the root.
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* value = nullptr;
-    if (check != None) {
-        XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                           &after, &value);
-    }
-    if (value) XFree(value);
-    XCloseDisplay(display);
-    return count == 0;
 }
 
 // The mouse reports relative counts only while the display is ours.
@@ -177,7 +88,7 @@ bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
             *event = {HostEventType::Close, 0, 0, 0};
             return true;
         case SDL_WINDOWEVENT_EXPOSED:
-            TakeFocusLeftToNoWindow();
+            SdlX11TakeFocusLeftToNoWindow();
             [[fallthrough]];
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_RESTORED:
@@ -237,7 +148,7 @@ bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
         case SDL_MOUSEWHEEL:
             return WheelEvent(sdl.wheel, event);
         case SDL_SYSWMEVENT:
-            if (sdl.syswm.msg->subsystem == SDL_SYSWM_X11) FollowScreenSize(sdl.syswm.msg->msg.x11.event);
+            SdlX11SystemEvent(*sdl.syswm.msg);
             return false;
         default:
             return false;

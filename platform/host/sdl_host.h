@@ -1,10 +1,12 @@
 // The SDL host's record, and the calls between its files: sdl_video.cpp
 // (SDL's start, the clock, the desktops, the display and its present),
-// sdl_events.cpp (SDL's and X's events, the keys held, the focus) and
-// sdl_keys.cpp (the key table).
+// sdl_events.cpp (SDL's events, the keys held, the focus), sdl_x11.cpp (what
+// the host asks of X itself), sdl_wayland.cpp (what it asks of Wayland itself)
+// and sdl_keys.cpp (the key table).
 #pragma once
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <array>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
 
+struct _XDisplay;
 struct wl_buffer;
 struct wl_callback;
 struct wl_compositor;
@@ -48,6 +51,31 @@ struct SdlWaylandBuffer {
 
 constexpr int kWaylandBuffersMost = 3;
 
+// A monitor of an X screen, as RandR declares it: a rectangle of the screen.
+struct SdlX11Monitor {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// What the host keeps of X, where SDL draws on an X display.
+struct SdlX11State {
+    // The host's own connection to SDL's X display, made before SDL's window,
+    // to ask X what SDL does not pass on.
+    _XDisplay* display = nullptr;
+    bool windowManager = false;
+    // The monitors, the primary first: RandR's, or the screen where it
+    // declares none. The first is the window's place.
+    std::vector<SdlX11Monitor> monitors;
+    // The window that had X's input focus before the host's window was made
+    // (or PointerRoot, 1), and how X was to revert it; given back at the end.
+    unsigned long focusBefore = 0;
+    int focusRevertBefore = 0;
+    // The type of RandR's event for a new size of the screen; 0 while unasked.
+    int screenChangeEvent = 0;
+};
+
 struct SdlHostState {
     SteadyClock::time_point start = SteadyClock::now();
     bool sdlTried = false;
@@ -74,13 +102,7 @@ struct SdlHostState {
     int refresh = kDefaultRefresh;
     bool focused = false;
 
-    // SDL reads the desktops' sizes when it starts and never again. The X
-    // screen's size as RandR last reported it, where the screen is one
-    // desktop; 0 until it has reported one.
-    int screenWidth = 0;
-    int screenHeight = 0;
-    // The type of RandR's event for a new size of the screen; 0 while unasked.
-    int screenChangeEvent = 0;
+    SdlX11State x11;
 
     // Whether the renderer's vsync waits for the display's own vertical blank.
     // Where it does not, presents at the vertical blank wait on the host's
@@ -100,6 +122,8 @@ struct SdlHostState {
     // a keyboard of its own and the keys it has down, as XQueryKeymap lays
     // them out.
     wl_display* waylandDisplay = nullptr;  // SDL's connection, once joined
+    // The host's own connection, which tells when the compositor has gone.
+    wl_display* waylandWatch = nullptr;
     wl_event_queue* waylandQueue = nullptr;
     wl_registry* waylandRegistry = nullptr;
     wl_seat* waylandSeat = nullptr;
@@ -148,6 +172,41 @@ bool SdlWaylandUseBuffers();
 SdlWaylandBuffer* SdlWaylandFreeBuffer();
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed);
 bool SdlWaylandAwaitRepaint(int64_t limitTicks);
+// On X (sdl_x11.cpp). Before SDL's video starts: the X display's loss ends
+// the program with one line. Once it has started on X: the host's own
+// connection, and what it reads there first (the window manager, the
+// monitors), and where the display's own pixel format is one SDL cannot
+// draw, a visual it can for SDL's windows; false elsewhere.
+void SdlX11EndOnLoss();
+bool SdlX11Start();
+// The desktop's monitors changed (RandR's event): read them again, and move
+// the window to the first.
+void SdlX11ReadMonitors();
+// Just before the window is made: who has the focus, to give it back to at
+// the end. Once it is made, hidden: asks the window manager, if any, for it
+// to cover its monitor. Before it is given back: the focus, if the window
+// has it, goes back to what had it.
+void SdlX11NoteFocus();
+void SdlX11AskFullScreen();
+void SdlX11GiveFocusBack();
+// Shown again while no window has the focus (another program's window that
+// had it went), the window takes it.
+void SdlX11TakeFocusLeftToNoWindow();
+// Fills `keys` with the keys down, as XQueryKeymap does; false off X.
+bool SdlX11KeysDown(char (&keys)[32]);
+// An X event SDL passed on: RandR's new size of the screen.
+void SdlX11SystemEvent(const SDL_SysWMmsg& message);
+// Before SDL's Wayland driver starts: whether the compositor announces no
+// seat. SDL 2.26 then fails to start (it needs one for its mouse) by
+// crashing, so the host does not let it try. A compositor that cannot be
+// reached, or does not answer, is left for SDL to find so. Once SDL has
+// started: where SDL's driver is Wayland's, the host watches the compositor
+// from then on, and ends the program when it goes (sdl_wayland.cpp).
+bool SdlWaylandSeatMissing();
+void SdlWaylandWatch(bool used);
+// Ends the program where the display went away: one line saying so, and code
+// 1, as where it could not be opened.
+[[noreturn]] void SdlEndForLostDisplay(const char* words);
 // Whether the display is X's with no window manager to act on a request for
 // full screen.
 bool SdlWindowManagerMissing();

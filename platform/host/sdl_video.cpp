@@ -82,6 +82,8 @@ void NoteFailure(const char* driver, const char* words) {
     reason += std::string("SDL's video driver \"") + (driver ? driver : "") + "\": " + words;
 }
 
+bool OnWayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
+
 // The first of SDL's video drivers, in its order, that reaches a display.
 // Those that draw nowhere are not tried, nor is a Wayland that cannot be
 // found. Drivers named by SDL_VIDEODRIVER are the only ones SDL tries,
@@ -93,22 +95,30 @@ bool StartVideo() {
     for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
         const char* driver = SDL_GetVideoDriver(i);
         if (!chosen && (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable))) continue;
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            NoteFailure(chosen ? named : driver, SDL_GetError());
+        const char* tried = chosen ? named : driver;
+        if (std::strcmp(tried, "wayland") == 0 && SdlWaylandSeatMissing()) {
+            NoteFailure(tried, "the compositor offers no seat (no keyboard or mouse)");
             if (chosen) return false;
             continue;
         }
-        if (!DrawsNowhere(SDL_GetCurrentVideoDriver())) return true;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            NoteFailure(tried, SDL_GetError());
+            if (chosen) return false;
+            continue;
+        }
+        if (!DrawsNowhere(SDL_GetCurrentVideoDriver())) {
+            SdlWaylandWatch(OnWayland());
+            return true;
+        }
         NoteFailure(SDL_GetCurrentVideoDriver(), "it draws nowhere");
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (chosen) return false;
     }
     if (SdlHost.noDisplayReason.empty()) NoteFailure(named, "none to try reaches a display");
+    SdlWaylandWatch(false);
     return false;
 }
-
-bool OnWayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
 
 // A desktop's current mode in the output's own pixels. SDL 2.26's Wayland
 // driver gives it in the compositor's units, the pixels divided by the
@@ -125,8 +135,9 @@ bool DesktopMode(int index, SDL_DisplayMode* mode) {
 
 HostDesktopMode ModeOf(const SDL_DisplayMode& mode) {
     int depth = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-    // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32 bits.
-    if (SDL_BYTESPERPIXEL(mode.format) == 4) depth = 32;
+    // A 24-bit desktop stored in 4 bytes a pixel is what Windows calls 32
+    // bits; so is one of 10 bits a channel, whose format SDL does not know.
+    if (SDL_BYTESPERPIXEL(mode.format) == 4 || mode.format == SDL_PIXELFORMAT_UNKNOWN) depth = 32;
     return {mode.w, mode.h, depth, mode.refresh_rate > 0 ? mode.refresh_rate : kDefaultRefresh};
 }
 
@@ -143,6 +154,11 @@ bool SdlReady() {
     // The mouse counts as it moves, whatever the scale of a mode smaller than
     // the desktop.
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
+    // A window that covers its output needs no decorations: on Wayland, no
+    // library to draw them (which would say on standard error that it found
+    // no plugin to).
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
+    SdlX11EndOnLoss();
     if (SDL_Init(SDL_INIT_EVENTS) != 0) {
         SdlHost.noDisplayReason = std::string("SDL cannot start: ") + SDL_GetError();
         SDL_Quit();
@@ -153,6 +169,7 @@ bool SdlReady() {
         return false;
     }
     SdlHost.sdlReady = true;
+    SdlX11Start();
     // Keys arrive as key events only, never through an input method.
     SDL_StopTextInput();
     return true;
@@ -196,18 +213,46 @@ void HostExit(uint32_t code) {
     std::_Exit(static_cast<int>(code));
 }
 
+// No leak check: what SDL holds of a broken connection would look lost.
+void SdlEndForLostDisplay(const char* words) {
+    std::fprintf(stderr, "%s: lost the display: %s\n", program_invocation_short_name, words);
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
 // ---- desktops -------------------------------------------------------------
 
-int HostDesktopCount() { return SdlReady() ? std::max(SDL_GetNumVideoDisplays(), 0) : 0; }
+namespace {
+
+// SDL's display that shows a point of the X screen; the first where none does.
+int DisplayShowing(int x, int y) {
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds = {};
+        const SDL_Point point = {x, y};
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&point, &bounds)) return i;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// On X the desktops are its monitors, each at the refresh rate of SDL's
+// display that shows it; elsewhere SDL's displays.
+int HostDesktopCount() {
+    if (!SdlReady()) return 0;
+    if (SdlHost.x11.display) return static_cast<int>(SdlHost.x11.monitors.size());
+    return std::max(SDL_GetNumVideoDisplays(), 0);
+}
 
 HostDesktop HostDesktopAt(int index) {
     if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
+    const SdlX11Monitor* monitor = SdlHost.x11.display ? &SdlHost.x11.monitors[size_t(index)] : nullptr;
     SDL_DisplayMode mode = {};
-    const bool readable = DesktopMode(index, &mode);
+    const bool readable = DesktopMode(monitor ? DisplayShowing(monitor->x, monitor->y) : index, &mode);
     HostDesktop desktop = HostDesktopOf(index, index == 0, ModeOf(mode), readable);
-    if (readable && SdlHost.screenWidth > 0) {
-        desktop.mode.width = SdlHost.screenWidth;
-        desktop.mode.height = SdlHost.screenHeight;
+    if (readable && monitor) {
+        desktop.mode.width = monitor->width;
+        desktop.mode.height = monitor->height;
     }
     return desktop;
 }
@@ -351,19 +396,42 @@ bool MakePresenter() {
     return renderer != nullptr;
 }
 
+// SDL's full-screen window covers SDL's display. On X the first desktop is a
+// monitor, which can be a part of SDL's display (RandR's monitors on one
+// output); and where no window manager would act on a request for full
+// screen, SDL would wait a tenth of a second to see it taken. There the
+// window is made without borders at the monitor's place and size, and a
+// window manager is asked to cover the monitor with it.
+SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
+    constexpr Uint32 kFlags = SDL_WINDOW_ALLOW_HIGHDPI;
+    SDL_Rect bounds = {};
+    SDL_GetDisplayBounds(0, &bounds);
+    if (!SdlHost.x11.display) {
+        return SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0),
+                                desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
+    }
+    const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
+    const SDL_Rect place = {monitor.x, monitor.y, monitor.width, monitor.height};
+    SdlX11NoteFocus();
+    if (SdlHost.x11.windowManager && SDL_RectEquals(&place, &bounds)) {
+        return SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
+    }
+    SDL_Window* window =
+        SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | kFlags);
+    if (!window) return nullptr;
+    SdlHost.window = window;
+    SdlX11AskFullScreen();
+    SDL_ShowWindow(window);
+    return window;
+}
+
 bool MakeWindow() {
-    int display = 0;
     SDL_DisplayMode desktop = {};
-    if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
     SdlHost.refresh = ModeOf(desktop).refresh;
     // The window's pixels are the output's own, on an output the compositor
-    // scales as on any other. Where no window manager would act on a request
-    // for full screen (SDL then waits a tenth of a second to see it taken),
-    // a window without borders at the desktop's place and size covers it.
-    const Uint32 fullScreen = SdlWindowManagerMissing() ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_FULLSCREEN_DESKTOP;
-    SdlHost.window =
-        SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                         desktop.w, desktop.h, fullScreen | SDL_WINDOW_ALLOW_HIGHDPI);
+    // scales as on any other.
+    SdlHost.window = CoveringWindow(desktop);
     if (!SdlHost.window) return false;
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -420,6 +488,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
 void HostDisplayClose() {
     if (!SdlHost.window) return;
     SDL_SetRelativeMouseMode(SDL_FALSE);
+    SdlX11GiveFocusBack();
     SDL_HideWindow(SdlHost.window);
     SdlWaylandLeave();
     if (SdlHost.texture) SDL_DestroyTexture(SdlHost.texture);

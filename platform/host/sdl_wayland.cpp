@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "platform/host/sdl_host.h"
 
@@ -324,4 +325,54 @@ void SdlWaylandLeave() {
     Release(SdlHost.waylandQueue, wl_event_queue_destroy);
     SdlHost.waylandDisplay = nullptr;
     SdlHost.waylandKeys = {};
+}
+
+// ---- the compositor's presence --------------------------------------------
+//
+// SDL 2.26's Wayland driver does not notice the compositor going: it asks to
+// quit, or, in the middle of making a window, waits for ever for an answer.
+// So the host keeps a connection of its own, on which nothing is asked and
+// nothing arrives, and a thread that waits on it: when it ends, the
+// compositor has gone, and so has the display.
+
+namespace {
+
+void NoteSeat(void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
+    if (std::strcmp(interface, wl_seat_interface.name) == 0) *static_cast<bool*>(data) = true;
+}
+
+void IgnoreRemoval(void*, wl_registry*, uint32_t) {}
+
+constexpr wl_registry_listener kSeatFinder = {NoteSeat, IgnoreRemoval};
+
+void WatchCompositor(wl_display* display) {
+    pollfd connection = {wl_display_get_fd(display), POLLIN, 0};
+    while (poll(&connection, 1, -1) < 0 || wl_display_dispatch(display) >= 0) {
+    }
+    SdlEndForLostDisplay("the connection to the Wayland compositor was broken");
+}
+
+}  // namespace
+
+bool SdlWaylandSeatMissing() {
+    wl_display* display = SdlHost.waylandWatch ? SdlHost.waylandWatch : wl_display_connect(nullptr);
+    if (!display) return false;
+    SdlHost.waylandWatch = display;
+    bool seat = false;
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kSeatFinder, &seat);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    return answered && !seat;
+}
+
+void SdlWaylandWatch(bool used) {
+    wl_display* display = SdlHost.waylandWatch;
+    if (!display) return;
+    if (used) {
+        std::thread(WatchCompositor, display).detach();
+    } else {
+        wl_display_disconnect(display);
+        SdlHost.waylandWatch = nullptr;
+    }
 }
