@@ -347,12 +347,20 @@ void UseRenderer(SDL_Renderer* renderer) {
 
 // The window's own framebuffer, not one that SDL emulates with a texture.
 // It has no vertical sync of its own: the host's clock keeps the display's time.
+//
+// The window shows black at once, whether or not it has the focus yet: a
+// compositor (sway's, through Xwayland) shows a window, and gives it the
+// focus, only once it has been drawn, and the program draws nothing while it
+// lacks the focus.
 bool UseFramebuffer() {
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;
-    return SdlHost.framebuffer != nullptr;
+    if (!SdlHost.framebuffer) return false;
+    SDL_FillRect(SdlHost.framebuffer, nullptr, 0);
+    SDL_UpdateWindowSurface(SdlHost.window);
+    return true;
 }
 
 // Whether this process can open a GPU: a DRM device, or NVIDIA's own. Without
