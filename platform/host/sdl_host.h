@@ -122,8 +122,10 @@ struct SdlHostState {
     // a keyboard of its own and the keys it has down, as XQueryKeymap lays
     // them out.
     wl_display* waylandDisplay = nullptr;  // SDL's connection, once joined
-    // The host's own connection, which tells when the compositor has gone.
+    // The host's own connection, which tells when the compositor has gone,
+    // and its file.
     wl_display* waylandWatch = nullptr;
+    int waylandWatchFile = -1;
     wl_event_queue* waylandQueue = nullptr;
     wl_registry* waylandRegistry = nullptr;
     wl_seat* waylandSeat = nullptr;
@@ -196,13 +198,15 @@ void SdlX11TakeFocusLeftToNoWindow();
 bool SdlX11KeysDown(char (&keys)[32]);
 // An X event SDL passed on: RandR's new size of the screen.
 void SdlX11SystemEvent(const SDL_SysWMmsg& message);
-// Before SDL's Wayland driver starts: whether the compositor announces no
-// seat. SDL 2.26 then fails to start (it needs one for its mouse) by
-// crashing, so the host does not let it try. A compositor that cannot be
-// reached, or does not answer, is left for SDL to find so. Once SDL has
-// started: where SDL's driver is Wayland's, the host watches the compositor
-// from then on, and ends the program when it goes (sdl_wayland.cpp).
+// SDL's Wayland driver, started under the host's watch (sdl_wayland.cpp).
+// First, whether the compositor announces no seat: SDL 2.26 then fails to
+// start by crashing (it needs one for its mouse), so the host does not let it
+// try; a compositor that cannot be reached is left for SDL to find so. Then
+// SDL's start, where a compositor that goes in the middle ends the program
+// as a lost display. Once SDL has started, where its driver is Wayland's,
+// the host watches the compositor and ends the program when it goes.
 bool SdlWaylandSeatMissing();
+bool SdlWaylandStart();
 void SdlWaylandWatch(bool used);
 // Ends the program where the display went away: one line saying so, and code
 // 1, as where it could not be opened.

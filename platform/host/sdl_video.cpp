@@ -96,13 +96,14 @@ bool StartVideo() {
         const char* driver = SDL_GetVideoDriver(i);
         if (!chosen && (DrawsNowhere(driver) || (std::strcmp(driver, "wayland") == 0 && !waylandReachable))) continue;
         const char* tried = chosen ? named : driver;
-        if (std::strcmp(tried, "wayland") == 0 && SdlWaylandSeatMissing()) {
+        const bool wayland = std::strcmp(tried, "wayland") == 0;
+        if (wayland && SdlWaylandSeatMissing()) {
             NoteFailure(tried, "the compositor offers no seat (no keyboard or mouse)");
             if (chosen) return false;
             continue;
         }
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (!(wayland ? SdlWaylandStart() : SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)) {
             NoteFailure(tried, SDL_GetError());
             if (chosen) return false;
             continue;

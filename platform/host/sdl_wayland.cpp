@@ -21,6 +21,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -364,6 +365,35 @@ bool SdlWaylandSeatMissing() {
     const bool answered = wl_display_roundtrip(display) >= 0;
     wl_registry_destroy(registry);
     return answered && !seat;
+}
+
+namespace {
+
+constexpr char kLostCompositor[] = ": lost the display: the connection to the Wayland compositor was broken\n";
+
+// SDL 2.26 reads the compositor's globals once as its Wayland driver starts;
+// where the compositor goes in the middle, SDL finds no seat and crashes on
+// the one it lacks. A crash there, with the compositor gone, is the loss of
+// the display and ends the program as such; any other stays a crash.
+void EndIfCompositorGone(int) {
+    pollfd watch = {SdlHost.waylandWatchFile, POLLIN, 0};
+    if (poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP)) {
+        const char* name = program_invocation_short_name;
+        [[maybe_unused]] ssize_t written = write(STDERR_FILENO, name, std::strlen(name));
+        written = write(STDERR_FILENO, kLostCompositor, sizeof(kLostCompositor) - 1);
+        _exit(1);
+    }
+    std::signal(SIGSEGV, SIG_DFL);  // the crash happens again, as a crash
+}
+
+}  // namespace
+
+bool SdlWaylandStart() {
+    SdlHost.waylandWatchFile = SdlHost.waylandWatch ? wl_display_get_fd(SdlHost.waylandWatch) : -1;
+    auto* previous = std::signal(SIGSEGV, EndIfCompositorGone);
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    std::signal(SIGSEGV, previous);
+    return started;
 }
 
 void SdlWaylandWatch(bool used) {
