@@ -425,8 +425,8 @@ SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
     if (SdlHost.x11.windowManager && SDL_RectEquals(&place, &bounds)) {
         return SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
     }
-    SDL_Window* window =
-        SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | kFlags);
+    SDL_Window* window = SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h,
+                                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | kFlags);
     if (!window) return nullptr;
     SdlHost.window = window;
     SdlX11AskFullScreen();

@@ -183,6 +183,23 @@ void SdlX11TakeFocusLeftToNoWindow() {
     }
 }
 
+namespace {
+
+// Gives `window` the focus, if it is still shown; false where it is not, or
+// has gone.
+bool FocusShownWindow(Display* display, Window window, int revertTo) {
+    return Answered(display, [&] {
+        XWindowAttributes attributes = {};
+        if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) {
+            errorCaught = true;
+            return;
+        }
+        XSetInputFocus(display, window, revertTo, CurrentTime);
+    });
+}
+
+}  // namespace
+
 // SDL takes the focus for its window where no window manager gives it, to
 // revert to nothing: once the window went, no window would have the focus
 // and no key would reach anyone. So the focus goes back to the window that
@@ -196,18 +213,10 @@ void SdlX11GiveFocusBack() {
     XGetInputFocus(display, &focus, &revertTo);
     if (focus != window) return;
     const Window before = SdlHost.x11.focusBefore;
-    const int revertBefore = SdlHost.x11.focusRevertBefore;
     const bool toWindow = before != None && before != PointerRoot;
-    const bool givenBack = toWindow && Answered(display, [&] {
-                               XWindowAttributes attributes = {};
-                               if (XGetWindowAttributes(display, before, &attributes) &&
-                                   attributes.map_state == IsViewable) {
-                                   XSetInputFocus(display, before, revertBefore, CurrentTime);
-                               } else {
-                                   errorCaught = true;
-                               }
-                           });
-    if (!givenBack) XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
+    if (!toWindow || !FocusShownWindow(display, before, SdlHost.x11.focusRevertBefore)) {
+        XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
+    }
     XFlush(display);
 }
 
