@@ -57,25 +57,31 @@ bool ReasonWords(DWORD reason, char* words, DWORD size) {
     return length > 0;
 }
 
+// The words of a reason the system gave; false for none, or none it words.
+bool Reason(DWORD number, char* words, DWORD size) {
+    return number != ERROR_SUCCESS && ReasonWords(number, words, size);
+}
+
 // Says why the display could not be opened, then ends with code 1: a
 // program that cannot show anything must not report success. The line goes
 // to the debugger's output and a message box on Windows (a GUI program has no
 // console), and to standard error on Linux. Where the desktops' scan found
-// none, the system's reason follows, if it gave one.
+// none, or the mode could not be set, the system's reason follows, if it
+// gave one.
 [[noreturn]] void EndForNoDisplay(const ProgramState& program) {
     char line[400];
+    char reason[300] = {};
     const char* words = SetUpFailureWords(ScreenState.failure);
     if (program.screenWidth <= 0 || program.screenHeight <= 0) {
-        char reason[300] = {};
-        const DWORD number = DesktopNoneReason();
-        const bool said = number != ERROR_SUCCESS && ReasonWords(number, reason, sizeof(reason));
+        const bool said = Reason(DesktopNoneReason(), reason, sizeof(reason));
         std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none%s%s\n",
                       said ? ": " : "", reason);
     } else if (words) {
         std::snprintf(line, sizeof(line), "ravlin: %s\n", words);
     } else {
-        std::snprintf(line, sizeof(line), "ravlin: cannot open a %d x %d x %d full-screen display\n",
-                      program.screenWidth, program.screenHeight, kScreenDepth);
+        const bool said = Reason(ScreenState.failureReason, reason, sizeof(reason));
+        std::snprintf(line, sizeof(line), "ravlin: cannot open a %d x %d x %d full-screen display%s%s\n",
+                      program.screenWidth, program.screenHeight, kScreenDepth, said ? ": " : "", reason);
     }
     OutputDebugStringA(line);
     MessageBoxA(nullptr, line, kWindowTitle, MB_OK | MB_ICONERROR);

@@ -116,12 +116,14 @@ int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* tit
         ScreenState.depth = depth;
         ShowCursor(FALSE);
         IDirectDraw7* display = ScreenState.displayObject;
+        SetLastError(ERROR_SUCCESS);
         opened = display && display->SetCooperativeLevel(window, kExclusiveFullScreen) == DD_OK &&
                  display->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth), DWORD(ScreenState.refreshRate),
                                          0) == DD_OK &&
                  ScreenSurfacesCreate();
     }
     if (!opened) {
+        ScreenState.failureReason = GetLastError();
         ScreenRelease();
         // A set-up that failed left no window or no display object: its step
         // is the reason.
@@ -129,6 +131,7 @@ int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* tit
         return 0;
     }
     ScreenState.failure = kScreenFailureNone;
+    ScreenState.failureReason = ERROR_SUCCESS;
     ShowWindow(window, SW_SHOWMAXIMIZED);
     ScreenBuffersClear();
     ScreenState.displayObject->GetMonitorFrequency(&ScreenState.monitorFrequency);

@@ -59,8 +59,11 @@ struct ScreenRecord {
     // 1 while the 1 ms timer period that an open begins is held, so that a
     // close after a failed open ends none.
     int32_t timerPeriodHeld;
-    // Why the screen cannot be shown; none once an open succeeds.
+    // Why the screen cannot be shown; none once an open succeeds. For a mode
+    // that cannot be set, the system's reason where it gave one (the last
+    // error), or ERROR_SUCCESS.
     ScreenFailure failure;
+    DWORD failureReason;
 };
 
 extern ScreenRecord ScreenState;

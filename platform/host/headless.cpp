@@ -115,15 +115,23 @@ void HeadlessSetDesktop(HostDesktopMode mode) { HeadlessHost.desktops = {Primary
 
 void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops) { HeadlessHost.desktops = desktops; }
 
-const char* HostNoDisplayReason() { return HeadlessHost.desktops.empty() ? HeadlessHost.noDisplayReason.c_str() : ""; }
+const char* HostNoDisplayReason() {
+    const bool failed = HeadlessHost.desktops.empty() || HeadlessHost.display.refused;
+    return failed ? HeadlessHost.noDisplayReason.c_str() : "";
+}
 
 void HeadlessSetNoDisplayReason(const std::string& words) { HeadlessHost.noDisplayReason = words; }
+
+void HeadlessRefuseDisplay(const std::string& words) {
+    HeadlessHost.display.refused = true;
+    HeadlessHost.noDisplayReason = words;
+}
 
 // ---- the display ----------------------------------------------------------
 
 bool HostDisplayOpen(int width, int height, int depth) {
-    if (width <= 0 || height <= 0) return false;
     HeadlessDisplayState& display = HeadlessHost.display;
+    if (width <= 0 || height <= 0 || display.refused) return false;
     display.open = true;
     display.width = width;
     display.height = height;

@@ -34,8 +34,11 @@ void HeadlessCounterStep(int64_t ticks);
 void HeadlessSetDesktop(HostDesktopMode mode);
 // Any list of display devices, in enumeration order.
 void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops);
-// The words HostNoDisplayReason gives while there are no desktops ("" at first).
+// The words HostNoDisplayReason gives while there are no desktops, or the
+// display is refused ("" at first).
 void HeadlessSetNoDisplayReason(const std::string& words);
+// From now on no mode can be set on the display, for the reason given.
+void HeadlessRefuseDisplay(const std::string& words);
 
 // ---- the display ----------------------------------------------------------
 
@@ -54,6 +57,8 @@ struct HeadlessDisplayState {
     int depth;
     int opens;  // how often the display was taken
     bool cursorVisible;
+    // Refused to every mode (HeadlessRefuseDisplay), for the reason given.
+    bool refused;
     uint16_t gamma[768];
 };
 

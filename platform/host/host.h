@@ -55,9 +55,9 @@ int HostDesktopCount();
 HostDesktop HostDesktopAt(int index);
 // The primary desktop's current mode.
 HostDesktopMode HostPrimaryDesktop();
-// Where the host has no desktops: its own words for why (what it tried and
-// what that answered), for the program's line; "" where it has desktops or
-// nothing to say.
+// Where the host has no desktops, or could not take the display for the
+// last mode asked: its own words for why (what it tried and what that
+// answered), for the program's line; "" where it has nothing to say.
 const char* HostNoDisplayReason();
 
 // ---- the exclusive display ------------------------------------------------

@@ -80,8 +80,10 @@ struct SdlHostState {
     SteadyClock::time_point start = SteadyClock::now();
     bool sdlTried = false;
     bool sdlReady = false;
-    // Why SDL reached no display: the drivers tried and SDL's words.
+    // Why SDL reached no display: the drivers tried and SDL's words; and why
+    // the display could not be taken for the last mode asked, or "".
     std::string noDisplayReason;
+    std::string displayRefusal;
 
     SDL_Window* window = nullptr;
     // A GPU's renderer and the texture it shows, or neither: then frames go
@@ -194,6 +196,8 @@ void SdlX11GiveFocusBack();
 // Shown again while no window has the focus (another program's window that
 // had it went), the window takes it.
 void SdlX11TakeFocusLeftToNoWindow();
+// The window's pixel format in X's words (its depth and visual); "" off X.
+std::string SdlX11PixelFormat();
 // Fills `keys` with the keys down, as XQueryKeymap does; false off X.
 bool SdlX11KeysDown(char (&keys)[32]);
 // An X event SDL passed on: RandR's new size of the screen.

@@ -261,7 +261,7 @@ HostDesktop HostDesktopAt(int index) {
 HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
 
 const char* HostNoDisplayReason() {
-    if (HostDesktopCount() > 0) return "";
+    if (HostDesktopCount() > 0) return SdlHost.displayRefusal.c_str();
     if (SdlHost.noDisplayReason.empty()) {
         SdlHost.noDisplayReason = std::string("SDL lists no displays: ") + SDL_GetError();
     }
@@ -273,6 +273,12 @@ const char* HostNoDisplayReason() {
 namespace {
 
 int64_t RefreshTicks() { return kHostTicksPerSecond / SdlHost.refresh; }
+
+// Notes why the display could not be taken, with SDL's words; false.
+bool Refused(const std::string& what) {
+    SdlHost.displayRefusal = what + ": " + SDL_GetError();
+    return false;
+}
 
 // The first vertical blank after `ticks` on the host's clock of blanks.
 int64_t VerticalBlankAfter(int64_t ticks) {
@@ -358,7 +364,11 @@ bool UseFramebuffer() {
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
     SdlHost.wholeFrameDue = true;
-    if (!SdlHost.framebuffer) return false;
+    if (!SdlHost.framebuffer) {
+        std::string format = SdlX11PixelFormat();
+        if (format.empty()) format = SDL_GetPixelFormatName(SDL_GetWindowPixelFormat(SdlHost.window));
+        return Refused("SDL cannot draw in the display's pixel format (" + format + ")");
+    }
     SDL_FillRect(SdlHost.framebuffer, nullptr, 0);
     SDL_UpdateWindowSurface(SdlHost.window);
     return true;
@@ -401,8 +411,9 @@ bool MakePresenter() {
     // once the display is open.
     SdlWaylandLeave();
     renderer = SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (renderer) UseRenderer(renderer);
-    return renderer != nullptr;
+    if (!renderer) return Refused("SDL has no renderer for the window");
+    UseRenderer(renderer);
+    return true;
 }
 
 // SDL's full-screen window covers SDL's display. On X the first desktop is a
@@ -436,12 +447,12 @@ SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
 
 bool MakeWindow() {
     SDL_DisplayMode desktop = {};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return Refused("SDL cannot read the desktop's mode");
     SdlHost.refresh = ModeOf(desktop).refresh;
     // The window's pixels are the output's own, on an output the compositor
     // scales as on any other.
     SdlHost.window = CoveringWindow(desktop);
-    if (!SdlHost.window) return false;
+    if (!SdlHost.window) return Refused("SDL cannot make the window");
     SDL_RaiseWindow(SdlHost.window);
     SdlHost.focused = (SDL_GetWindowFlags(SdlHost.window) & SDL_WINDOW_INPUT_FOCUS) != 0;
     return MakePresenter();
@@ -487,9 +498,11 @@ bool HostDisplayOpen(int width, int height, int depth) {
     }
     bool sameMode = width == SdlHost.width && height == SdlHost.height;
     if (!sameMode && !SetMode(width, height)) {
+        Refused("SDL cannot make the mode's texture");
         HostDisplayClose();
         return false;
     }
+    SdlHost.displayRefusal.clear();
     SdlFollowFocus(SdlHost.focused);
     return true;
 }

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "platform/host/sdl_host.h"
@@ -242,6 +243,19 @@ void SdlX11ReadMonitors() {
     if (!display) return;
     const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
     XMoveResizeWindow(display, window, monitor.x, monitor.y, unsigned(monitor.width), unsigned(monitor.height));
+}
+
+// The window's pixel format in X's words: its depth and its visual's class.
+std::string SdlX11PixelFormat() {
+    Window window = None;
+    Display* display = XDisplayOfWindow(&window);
+    XWindowAttributes attributes = {};
+    if (!display || !XGetWindowAttributes(display, window, &attributes) || !attributes.visual) return "";
+    constexpr const char* kClasses[] = {"StaticGray",  "GrayScale", "StaticColor",
+                                        "PseudoColor", "TrueColor", "DirectColor"};
+    const int visualClass = attributes.visual->c_class;
+    const bool named = visualClass >= 0 && visualClass < int(std::size(kClasses));
+    return "depth " + std::to_string(attributes.depth) + ", " + (named ? kClasses[visualClass] : "unknown class");
 }
 
 // ---- what SDL does not pass on --------------------------------------------

@@ -69,8 +69,7 @@ struct SoftGammaControl final : IDirectDrawGammaControl {
 };
 
 struct SoftSurface final : IDirectDrawSurface7 {
-    SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha,
-                PixelMemory pixels);
+    SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha, PixelMemory pixels);
 
     HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     ULONG AddRef() override;
@@ -185,8 +184,7 @@ HRESULT Availability(const SoftSurface& surface) {
 
 // ---- making and destroying surfaces ---------------------------------------
 
-SoftSurface::SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha,
-                         PixelMemory pixels)
+SoftSurface::SoftSurface(SoftDirectDraw* owner, int width, int height, DWORD caps, bool alpha, PixelMemory pixels)
     : owner(owner),
       width(width),
       height(height),
@@ -364,8 +362,7 @@ void CopyPixels(const SoftSurface& target, LONG x, LONG y, const SoftSurface& so
 }
 
 RECT Intersection(const RECT& a, const RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
 bool IsEmpty(const RECT& area) { return area.left >= area.right || area.top >= area.bottom; }
@@ -520,7 +517,11 @@ HRESULT SoftDirectDraw::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBP
     if (dwBPP != 32 || dwWidth > kMaxSide || dwHeight > kMaxSide) return DDERR_UNSUPPORTEDMODE;
     // 0 asks for the display's own rate.
     if (dwRefreshRate != 0 && dwRefreshRate != DWORD(HostDisplayRefreshRate())) return DDERR_UNSUPPORTEDMODE;
-    if (!HostDisplayOpen(int(dwWidth), int(dwHeight), 32)) return DDERR_UNSUPPORTEDMODE;
+    if (!HostDisplayOpen(int(dwWidth), int(dwHeight), 32)) {
+        // The host's words for why, where it has some, as the last error.
+        if (*HostNoDisplayReason()) SetLastError(SOFT_ERROR_NO_DISPLAY);
+        return DDERR_UNSUPPORTEDMODE;
+    }
     // A mode change takes the picture of every surface made before it, and
     // the display's.
     LoseEverySurface();

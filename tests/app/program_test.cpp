@@ -49,6 +49,8 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
          "ravlin: cannot load DirectDraw (DDRAW.DLL)\n"},
         {[] { FailOn(SoftOp::IDirectDraw7_SetDisplayMode, 1, DDERR_UNSUPPORTEDMODE); },
          "ravlin: cannot open a 640 x 480 x 32 full-screen display\n"},
+        {[] { HeadlessRefuseDisplay("its pixel format (INDEX8) cannot be drawn"); },
+         "ravlin: cannot open a 640 x 480 x 32 full-screen display: its pixel format (INDEX8) cannot be drawn\n"},
         {[] { FailOn(SoftOp::CreateWindowExA, 1, 0); }, "ravlin: cannot create the display window\n"},
         {[] { HeadlessSetDesktops({}); }, "ravlin: looked for a display to show on and found none\n"},
         {[] {
