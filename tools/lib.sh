@@ -104,6 +104,40 @@ run_under_wine() {
 # What running the program without a display needs.
 RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
 
+# Whether the process $1 runs: one that has ended and waits to be reaped does not.
+running() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "${state:0:1}" != Z ]
+}
+
+# Waits up to $2 seconds for the process $1, a child of this shell, to end, and sets ended to its exit
+# code. One still running then is stopped (stop_process), and ended is "running".
+wait_for_end() {
+    local pid=$1 tenths=$(($2 * 10))
+    while [ "$tenths" -gt 0 ] && running "$pid"; do
+        sleep 0.1
+        tenths=$((tenths - 1))
+    done
+    if running "$pid"; then
+        stop_process "$pid"
+        ended=running
+        return 0
+    fi
+    ended=0
+    wait "$pid" 2>/dev/null || ended=$?
+}
+
+# Stops the process $1: SIGTERM, and SIGKILL if it still runs 2 s later. Waits for it where it is a
+# child of this shell, and otherwise until it has gone.
+stop_process() {
+    local pid=$1
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 20); do running "$pid" || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
 # What making the packages and checking them need: dpkg-shlibdeps for the
 # .deb's dependencies, desktop-file-validate and man for what it installs,
 # unzip for the zip.
