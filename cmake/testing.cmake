@@ -11,19 +11,25 @@ function(ravlin_test_properties name label)
     endif()
 endfunction()
 
-# ravlin_script_test(NAME LABEL [ARGS argument...] [BUILD preset]
-#                    [NEEDS preset/file...] [PROPERTIES property value...])
-# Registers the script tools/NAME, given ARGS, as the test NAME under LABEL.
-# The script finds the build folders it tests in RAVLIN_<PRESET>_BUILD
-# (tools/lib.sh): this one as the BUILD preset's, and for each file it NEEDS
-# from another preset's build, that preset's folder, a cache variable of the
-# same name that is build/<preset> by default. While one of those files is
-# missing, CTest does not run the test and counts it as failed.
+# ravlin_script_test(NAME LABEL [SCRIPT script] [ARGS argument...] [BUILD preset]
+#                    [NEEDS preset/file...] [DISPLAY display] [PROPERTIES property value...])
+# Registers the script tools/SCRIPT (tools/NAME if not given), given ARGS, as
+# the test NAME under LABEL. The script finds the build folders it tests in
+# RAVLIN_<PRESET>_BUILD (tools/lib.sh): this one as the BUILD preset's, and for
+# each file it NEEDS from another preset's build, that preset's folder, a cache
+# variable of the same name that is build/<preset> by default. While one of
+# those files is missing, CTest does not run the test and counts it as failed.
+# With DISPLAY, it runs on that display (a name of start_display, tools/lib.sh),
+# which the fixture display-DISPLAY starts (ravlin_display_fixture), and takes
+# turns with the other tests on it (RESOURCE_LOCK).
 function(ravlin_script_test name label)
     if(NOT label IN_LIST RAVLIN_TESTS)
         return()
     endif()
-    cmake_parse_arguments(PARSE_ARGV 2 test "" "BUILD" "ARGS;NEEDS;PROPERTIES")
+    cmake_parse_arguments(PARSE_ARGV 2 test "" "SCRIPT;BUILD;DISPLAY" "ARGS;NEEDS;PROPERTIES")
+    if(NOT test_SCRIPT)
+        set(test_SCRIPT ${name})
+    endif()
     set(environment "")
     if(test_BUILD)
         string(TOUPPER ${test_BUILD} preset)
@@ -40,26 +46,80 @@ function(ravlin_script_test name label)
         list(APPEND environment "${variable}=${${variable}}")
         list(APPEND required "${${variable}}/${file}")
     endforeach()
-    add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tools/${name} ${test_ARGS})
+    set(command ${PROJECT_SOURCE_DIR}/tools/${test_SCRIPT} ${test_ARGS})
+    if(test_DISPLAY)
+        set(fixture display-${test_DISPLAY})
+        ravlin_display_fixture(${fixture} ${label} ${test_DISPLAY})
+        set(command ${PROJECT_SOURCE_DIR}/tools/virtual-display run ${CMAKE_CURRENT_BINARY_DIR}/${fixture} ${command})
+        list(APPEND test_PROPERTIES FIXTURES_REQUIRED ${fixture} RESOURCE_LOCK ${fixture})
+    endif()
+    add_test(NAME ${name} COMMAND ${command})
     ravlin_test_properties(${name} ${label} ${test_PROPERTIES})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" REQUIRED_FILES "${required}")
 endfunction()
 
-# ravlin_display_test(NAME LABEL GEOMETRY COMMAND...)
-# Registers COMMAND as the test NAME under LABEL, run on a virtual X server of
-# GEOMETRY (tools/virtual-display) that the fixture's tests NAME-display-start
-# and NAME-display-stop start before it and stop after it.
-function(ravlin_display_test name label geometry)
+# ravlin_scenario_tests(SCRIPT LABEL [BUILD preset])
+# Registers each scenario that `tools/SCRIPT --list` lists, a line each (its
+# name, its display or none, and "sanitize" where it needs the sanitize
+# build's ravlin), as the test SCRIPT-NAME under LABEL: `tools/SCRIPT NAME` on
+# that display (ravlin_script_test's DISPLAY). Scenarios on one display take
+# turns; the others run side by side.
+function(ravlin_scenario_tests script label)
     if(NOT label IN_LIST RAVLIN_TESTS)
         return()
     endif()
+    cmake_parse_arguments(PARSE_ARGV 2 test "" "BUILD" "")
+    set(tool ${PROJECT_SOURCE_DIR}/tools/${script})
+    execute_process(COMMAND ${tool} --list OUTPUT_VARIABLE listed OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${tool} --list failed")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tool})
+    string(REPLACE "\n" ";" scenarios "${listed}")
+    foreach(scenario IN LISTS scenarios)
+        separate_arguments(words UNIX_COMMAND "${scenario}")
+        list(POP_FRONT words name display)
+        set(options SCRIPT ${script} ARGS ${name} BUILD ${test_BUILD} PROPERTIES TIMEOUT 120)
+        if(sanitize IN_LIST words)
+            list(APPEND options NEEDS sanitize/ravlin)
+        endif()
+        if(NOT display STREQUAL none)
+            list(APPEND options DISPLAY ${display})
+        endif()
+        ravlin_script_test(${script}-${name} ${label} ${options})
+    endforeach()
+endfunction()
+
+# ravlin_display_fixture(FIXTURE LABEL DISPLAY)
+# The fixture FIXTURE: its tests FIXTURE-start and FIXTURE-stop, under LABEL,
+# start the display DISPLAY (tools/virtual-display: a name of start_display,
+# tools/lib.sh, or an Xvfb's WIDTHxHEIGHTxDEPTH) before the first test that
+# requires it and stop it after the last. The file FIXTURE in this folder
+# tells those tests where it is. Registered once, for however many tests.
+function(ravlin_display_fixture fixture label display)
+    if(TEST ${fixture}-start)
+        return()
+    endif()
     set(tool ${PROJECT_SOURCE_DIR}/tools/virtual-display)
-    set(file ${CMAKE_CURRENT_BINARY_DIR}/${name}.display)
-    add_test(NAME ${name}-display-start COMMAND ${tool} start ${file} ${geometry})
-    add_test(NAME ${name}-display-stop COMMAND ${tool} stop ${file})
-    add_test(NAME ${name} COMMAND ${tool} run ${file} ${ARGN})
-    set_tests_properties(${name}-display-start PROPERTIES LABELS ${label} TIMEOUT 30 FIXTURES_SETUP ${name}-display)
-    set_tests_properties(${name}-display-stop PROPERTIES LABELS ${label} TIMEOUT 30 FIXTURES_CLEANUP ${name}-display)
+    set(file ${CMAKE_CURRENT_BINARY_DIR}/${fixture})
+    add_test(NAME ${fixture}-start COMMAND ${tool} start ${file} ${display})
+    add_test(NAME ${fixture}-stop COMMAND ${tool} stop ${file})
+    set_tests_properties(${fixture}-start PROPERTIES LABELS ${label} TIMEOUT 30 FIXTURES_SETUP ${fixture})
+    set_tests_properties(${fixture}-stop PROPERTIES LABELS ${label} TIMEOUT 30 FIXTURES_CLEANUP ${fixture})
+endfunction()
+
+# ravlin_display_test(NAME LABEL DISPLAY COMMAND...)
+# Registers COMMAND as the test NAME under LABEL, run on a display (an Xvfb's
+# WIDTHxHEIGHTxDEPTH, or a name of start_display) that the fixture
+# NAME-display starts before it and stops after it.
+function(ravlin_display_test name label display)
+    if(NOT label IN_LIST RAVLIN_TESTS)
+        return()
+    endif()
+    ravlin_display_fixture(${name}-display ${label} ${display})
+    add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tools/virtual-display run
+        ${CMAKE_CURRENT_BINARY_DIR}/${name}-display ${ARGN})
     set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT 120 FIXTURES_REQUIRED ${name}-display)
 endfunction()
 

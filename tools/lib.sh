@@ -104,6 +104,40 @@ run_under_wine() {
 # What running the program without a display needs.
 RUN_PACKAGES=(xvfb x11-utils xdotool imagemagick)
 
+# Whether the process $1 runs: one that has ended and waits to be reaped does not.
+running() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "${state:0:1}" != Z ]
+}
+
+# Waits up to $2 seconds for the process $1, a child of this shell, to end, and sets ended to its exit
+# code. One still running then is stopped (stop_process), and ended is "running".
+wait_for_end() {
+    local pid=$1 tenths=$(($2 * 10))
+    while [ "$tenths" -gt 0 ] && running "$pid"; do
+        sleep 0.1
+        tenths=$((tenths - 1))
+    done
+    if running "$pid"; then
+        stop_process "$pid"
+        ended=running
+        return 0
+    fi
+    ended=0
+    wait "$pid" 2>/dev/null || ended=$?
+}
+
+# Stops the process $1: SIGTERM, and SIGKILL if it still runs 2 s later. Waits for it where it is a
+# child of this shell, and otherwise until it has gone.
+stop_process() {
+    local pid=$1
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 20); do running "$pid" || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
 # What making the packages and checking them need: dpkg-shlibdeps for the
 # .deb's dependencies, desktop-file-validate and man for what it installs,
 # unzip for the zip.
@@ -114,8 +148,24 @@ PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils man-db unzip)
 RESIZE_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
 # A Wayland compositor for the end-to-end tests: weston in a window of the
-# X server, which gives it a seat that xdotool's keys reach.
-WAYLAND_PACKAGES=(weston xwayland)
+# X server, which gives it a seat that xdotool's keys reach. libdecor's plugin
+# is there as on a desktop (libdecor recommends it; without it libdecor says so
+# on standard error).
+WAYLAND_PACKAGES=(weston xwayland libdecor-0-plugin-1-cairo)
+
+# The other desktops of the end-to-end tests (start_display): openbox, sway
+# with grim for its screenshots, kwin_wayland, a D-Bus session bus for each,
+# and xlogo, an X window to hold the focus.
+DESKTOP_PACKAGES=(openbox sway grim kwin-wayland dbus-daemon x11-apps)
+
+# Waits up to 5 s for the socket $1 of a compositor that logs to $2; fails
+# showing the log if none appears.
+wait_for_socket() {
+    for _ in $(seq 50); do [ -S "$1" ] && return 0; sleep 0.1; done
+    echo "no socket $1:" >&2
+    cat "$2" >&2
+    return 1
+}
 
 # Starts weston on the X server of DISPLAY, its output WIDTHxHEIGHT ($1) at
 # scale $2, with its socket in the folder $3 and any further arguments its
@@ -128,10 +178,18 @@ start_weston() {
         --use-pixman --debug --socket=wayland-e2e "${@:4}" >"$3/weston.log" 2>&1 &
     WESTON_PID=$!
     export WAYLAND_DISPLAY=$3/wayland-e2e
-    for _ in $(seq 50); do [ -S "$WAYLAND_DISPLAY" ] && return 0; sleep 0.1; done
-    echo "weston did not start:" >&2
-    cat "$3/weston.log" >&2
-    return 1
+    wait_for_socket "$WAYLAND_DISPLAY" "$3/weston.log"
+}
+
+# Writes the output of the weston started in the folder $1, taken by
+# weston-screenshooter, to the 24-bit BMP $2.
+take_weston_screenshot() {
+    local shot
+    rm -f "$1"/wayland-screenshot-*.png
+    # One run in many hangs: it has a while.
+    (cd "$1" && timeout 10 weston-screenshooter) >/dev/null 2>&1 || return 1
+    shot=$(compgen -G "$1/wayland-screenshot-*.png") || return 1
+    /usr/bin/convert "$shot" -type TrueColor "bmp3:$2"
 }
 
 stop_weston() {
@@ -153,16 +211,25 @@ start_x_server() {
     export DISPLAY=":$number"
 }
 
-# Starts Xvfb on a free display of the given geometry and exports DISPLAY.
+# Starts Xvfb on a free display of the given geometry, with any further
+# arguments its own, and exports DISPLAY.
 start_virtual_display() {
-    start_x_server Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp
+    start_x_server Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp "${@:2}"
 }
 
 # Starts Xorg with its dummy driver on a free display and exports DISPLAY:
 # its screen has the geometry WIDTHxHEIGHT and can be made any smaller common
-# size with xrandr -s. Its configuration and log go in the folder $2.
+# size with xrandr -s. Its configuration and log go in the folder $2. With a
+# third argument, WIDTHxHEIGHT too, a second output of that size is to the
+# right of the first, which is the primary one, and the screen holds both.
 start_resizable_display() {
-    local width=${1%x*} height=${1#*x}
+    local width=${1%x*} height=${1#*x} second=${3:-}
+    local total_width=$width total_height=$height output=""
+    if [ -n "$second" ]; then
+        total_width=$((width + ${second%x*}))
+        [ "${second#*x}" -le "$height" ] || total_height=${second#*x}
+        output='Option "Monitor-DUMMY1" "second"'
+    fi
     cat >"$2/xorg.conf" <<END
 Section "ServerFlags"
     Option "AutoAddDevices" "false"
@@ -170,12 +237,15 @@ EndSection
 Section "Device"
     Identifier "card"
     Driver "dummy"
-    VideoRam $((width * height * 4 / 1024 + 1024))
+    VideoRam $((total_width * total_height * 4 / 1024 + 1024))
+    Option "Monitor-DUMMY0" "monitor"
+    $output
 EndSection
 Section "Monitor"
     Identifier "monitor"
     HorizSync 5.0-1000.0
     VertRefresh 5.0-200.0
+    Option "Primary" "true"
 EndSection
 Section "Screen"
     Identifier "screen"
@@ -184,8 +254,18 @@ Section "Screen"
     DefaultDepth 24
     SubSection "Display"
         Modes "${width}x$height"
-        Virtual $width $height
+        Virtual $total_width $total_height
     EndSubSection
+EndSection
+END
+    [ -z "$second" ] || cat >>"$2/xorg.conf" <<END
+Section "Monitor"
+    Identifier "second"
+    HorizSync 5.0-1000.0
+    VertRefresh 5.0-200.0
+    Option "Enable" "true"
+    Option "PreferredMode" "$second"
+    Option "RightOf" "monitor"
 EndSection
 END
     # A configuration named relative to the folder, as Xorg takes it from any user.
@@ -196,6 +276,187 @@ END
 stop_virtual_display() {
     [ -n "${VIRTUAL_DISPLAY_PID:-}" ] && kill "$VIRTUAL_DISPLAY_PID" 2>/dev/null
     wait "${VIRTUAL_DISPLAY_PID:-}" 2>/dev/null || true
+}
+
+# The user that sway, which refuses to run as root, and its programs run as.
+SESSION_USER=65534
+
+# The words that run a command as SESSION_USER, with this environment.
+AS_SESSION_USER=(setpriv --reuid="$SESSION_USER" --regid="$SESSION_USER" --clear-groups)
+
+# Starts a D-Bus session bus with its socket in the folder $1, as a desktop
+# session has one, run by the words given after the folder
+# ("${AS_SESSION_USER[@]}", or none for this user). Exports DBUS_SESSION_BUS_ADDRESS and adds the bus's
+# process to DISPLAY_PIDS.
+start_session_bus() {
+    local folder=$1 said
+    shift
+    said=$("$@" dbus-daemon --session --address="unix:path=$folder/bus" --fork --print-address=1 --print-pid=1 \
+        </dev/null 2>"$folder/bus.log") || { cat "$folder/bus.log" >&2; return 1; }
+    export DBUS_SESSION_BUS_ADDRESS=${said%%$'\n'*}
+    DISPLAY_PIDS+=" ${said##*$'\n'}"
+}
+
+# Starts openbox on the X server of DISPLAY, its home and log in the folder
+# $1, adds it to DISPLAY_PIDS and waits until it manages the screen.
+start_openbox() {
+    mkdir -p "$1/home"
+    HOME=$1/home openbox --sm-disable </dev/null >"$1/openbox.log" 2>&1 &
+    DISPLAY_PIDS+=" $!"
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    echo "openbox did not start:" >&2
+    cat "$1/openbox.log" >&2
+    return 1
+}
+
+# The two monitors of the displays "dummy-two" and "monitors" (start_display):
+# the primary one at 0,0 and the other to its right, as X screen areas.
+PRIMARY_MONITOR=1920x1080+0+0
+OTHER_MONITOR=1280x1024+1920+0
+
+# Declares PRIMARY_MONITOR and OTHER_MONITOR as RandR monitors on the one
+# output ("screen") of the Xvfb of DISPLAY: the primary one takes the output,
+# the other none. Sizes in millimetres at 96 dots an inch.
+declare_monitors() {
+    local name area size
+    for name in '*primary' other; do
+        area=$PRIMARY_MONITOR
+        [ "$name" = other ] && area=$OTHER_MONITOR
+        size=${area%%+*}
+        xrandr --setmonitor "$name" \
+            "${size%x*}/$((${size%x*} * 254 / 960))x${size#*x}/$((${size#*x} * 254 / 960))+${area#*+}" \
+            "$([ "$name" = other ] && echo none || echo screen)" >/dev/null
+    done
+}
+
+# Starts sway as SESSION_USER in a window of the X server of DISPLAY, whose
+# keys reach it as a keyboard's, drawing without a GPU, and adds it and its
+# session bus to DISPLAY_PIDS. Its home, runtime folder, session bus, log and
+# configuration are in the folder $1: Debian's, without its include of
+# config.d (whose one file starts systemd's user services) and without the
+# wallpaper (of a package not installed, which sway would say in a bar). The
+# session's X display, sway's Xwayland, goes in $1/xwayland.
+start_sway() {
+    local folder=$1
+    mkdir -p "$folder/home" "$folder/run"
+    grep -v -e '^include /etc/sway/config.d/' -e '^output .* bg ' /etc/sway/config >"$folder/config"
+    chown -R "$SESSION_USER:$SESSION_USER" "$folder"
+    chmod 700 "$folder/run"
+    start_session_bus "$folder" "${AS_SESSION_USER[@]}"
+    HOME=$folder/home XDG_RUNTIME_DIR=$folder/run WLR_BACKENDS=x11 WLR_RENDERER=pixman \
+        "${AS_SESSION_USER[@]}" sway -c "$folder/config" </dev/null >"$folder/sway.log" 2>&1 &
+    DISPLAY_PIDS+=" $!"
+    wait_for_socket "$folder/run/wayland-1" "$folder/sway.log"
+    for _ in $(seq 50); do compgen -G "$folder/run/sway-ipc.*.sock" >/dev/null && break; sleep 0.1; done
+    # What a program of the session has in its environment.
+    sway_client "$folder"
+    "${SWAY_CLIENT[@]}" swaymsg -q exec 'echo "$DISPLAY" >"$XDG_RUNTIME_DIR/../xwayland"'
+    for _ in $(seq 50); do [ -s "$folder/xwayland" ] && return 0; sleep 0.1; done
+    echo "sway started no Xwayland:" >&2
+    cat "$folder/sway.log" >&2
+    return 1
+}
+
+# Sets SWAY_CLIENT to the words that run a command as a program of the sway
+# started in the folder $1, as a terminal of that session would: as
+# SESSION_USER, with the session's home, runtime folder, bus and Wayland
+# display, and with --xwayland ($2) its X display too; without it, DISPLAY
+# is not set, and the program is a Wayland client only.
+sway_client() {
+    local folder=$1 display=()
+    [ "${2:-}" = --xwayland ] && display=(DISPLAY="$(cat "$folder/xwayland")")
+    SWAY_CLIENT=("${AS_SESSION_USER[@]}" env -u DISPLAY "${display[@]}" HOME="$folder/home"
+        XDG_RUNTIME_DIR="$folder/run" WAYLAND_DISPLAY=wayland-1 DBUS_SESSION_BUS_ADDRESS="unix:path=$folder/bus"
+        SWAYSOCK="$(compgen -G "$folder/run/sway-ipc.*.sock")")
+}
+
+# Writes the output of the sway started in the folder $1, taken by grim, to
+# the 24-bit BMP $2.
+take_sway_screenshot() {
+    sway_client "$1"
+    "${SWAY_CLIENT[@]}" grim -t ppm - | /usr/bin/convert ppm:- -type TrueColor "bmp3:$2"
+}
+
+# Starts kwin_wayland in a window of the X server of DISPLAY, whose keys reach
+# it as a keyboard's, its output WIDTHxHEIGHT ($2), drawing without a GPU
+# (QPainter, where it would try OpenGL first and fall back), and adds it to
+# DISPLAY_PIDS. Its home, runtime folder and log are in the folder $1, its socket
+# is $1/run/wayland-kwin. It runs from a copy: the installed program carries
+# file capabilities, which a container may refuse to run.
+start_kwin() {
+    local folder=$1
+    mkdir -p "$folder/home" "$folder/run"
+    chmod 700 "$folder/run"
+    cp /usr/bin/kwin_wayland "$folder/kwin_wayland"
+    HOME=$folder/home XDG_RUNTIME_DIR=$folder/run KWIN_COMPOSE=Q "$folder/kwin_wayland" --x11-display "$DISPLAY" \
+        --width "${2%x*}" --height "${2#*x}" --socket wayland-kwin --no-lockscreen \
+        </dev/null >"$folder/kwin.log" 2>&1 &
+    DISPLAY_PIDS+=" $!"
+    wait_for_socket "$folder/run/wayland-kwin" "$folder/kwin.log"
+}
+
+# Writes the X screen of DISPLAY to the 24-bit BMP $1, or only its area $2
+# (WIDTHxHEIGHT+X+Y), such as a monitor's.
+take_x_screenshot() {
+    /usr/bin/import -window root ${2:+-crop "$2"} +repage -type TrueColor "bmp3:$1"
+}
+
+# What start_display exports, and tools/virtual-display keeps for the tests
+# of a fixture.
+DISPLAY_VARIABLES=(DISPLAY DBUS_SESSION_BUS_ADDRESS DISPLAY_FOLDER DISPLAY_PIDS RAVLIN_DISPLAY_KIND)
+
+# Starts the display named $1, with its processes' files in the folder $2:
+#   WIDTHxHEIGHTxDEPTH  Xvfb of that geometry (which resets as its last client leaves)
+#   x11                 Xvfb at 1024x768x24, with no window manager
+#   openbox             the same with openbox
+#   resizable           Xorg's dummy driver at 1920x1080, which xrandr -s can shrink
+#   dummy-two           Xorg's dummy driver with two outputs: PRIMARY_MONITOR and OTHER_MONITOR
+#   monitors            Xvfb at 3200x1080 with the RandR monitors PRIMARY_MONITOR and OTHER_MONITOR
+#   monitors-openbox    the same with openbox
+#   depth30             Xvfb at 1920x1080, depth 30
+#   sway                sway in an Xvfb at 1024x768x24 (start_sway, in $2/sway)
+#   kwin                kwin_wayland in an Xvfb at 1024x768x24 (start_kwin, in $2/kwin)
+# Each has a D-Bus session bus. Exports DISPLAY_VARIABLES: the X server's
+# DISPLAY, the bus, the folder ($2), the processes started (DISPLAY_PIDS, for
+# stop_display) and the name ($1, RAVLIN_DISPLAY_KIND).
+start_display() {
+    export DISPLAY_FOLDER=$2 RAVLIN_DISPLAY_KIND=$1 DISPLAY_PIDS=""
+    mkdir -p "$DISPLAY_FOLDER"
+    case $1 in
+    # A desktop's X server does not reset as a program, its last client,
+    # leaves: a reset would forget the monitors declared and give the focus
+    # back to PointerRoot.
+    x11 | openbox | sway | kwin) start_virtual_display 1024x768x24 -noreset ;;
+    resizable) start_resizable_display 1920x1080 "$DISPLAY_FOLDER" ;;
+    dummy-two) start_resizable_display "${PRIMARY_MONITOR%%+*}" "$DISPLAY_FOLDER" "${OTHER_MONITOR%%+*}" ;;
+    monitors | monitors-openbox) start_virtual_display 3200x1080x24 -noreset ;;
+    depth30) start_virtual_display 1920x1080x30 -noreset ;;
+    *x*x*) start_virtual_display "$1" ;;
+    *) echo "start_display: no display called $1" >&2; return 1 ;;
+    esac
+    DISPLAY_PIDS=$VIRTUAL_DISPLAY_PID
+    xdpyinfo >/dev/null 2>&1 || { echo "start_display: the X server of $1 did not start" >&2; return 1; }
+    # sway's bus is the session user's.
+    [ "$1" = sway ] || start_session_bus "$DISPLAY_FOLDER"
+    case $1 in
+    monitors) declare_monitors ;;
+    monitors-openbox) declare_monitors && start_openbox "$DISPLAY_FOLDER" ;;
+    openbox) start_openbox "$DISPLAY_FOLDER" ;;
+    sway) start_sway "$DISPLAY_FOLDER/sway" ;;
+    kwin) start_kwin "$DISPLAY_FOLDER/kwin" 1024x768 ;;
+    esac
+}
+
+# Stops the processes of the display that start_display started, the last
+# started first.
+stop_display() {
+    local pids=() i
+    read -ra pids <<<"${DISPLAY_PIDS:-}"
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop_process "${pids[i]}"; done
+    DISPLAY_PIDS=""
 }
 
 build_preset() {
