@@ -79,6 +79,28 @@ ensure_wine() {
     ensure_packages wine wine32:i386 wine64 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
 }
 
+# Whether this machine runs 32-bit x86 programs, which Wine's 32-bit part
+# is: some kernels are built or started without them (execve then refuses
+# any). Asked of the smallest such program, written here: it only exits.
+runs_32bit_programs() {
+    local program status=0
+    program=$(mktemp)
+    /usr/bin/python3 - "$program" <<'END'
+import struct, sys
+base = 0x08048000
+code = bytes([0x31, 0xDB, 0xB8, 0x01, 0x00, 0x00, 0x00, 0xCD, 0x80])  # exit(0)
+size = 52 + 32 + len(code)
+header = struct.pack('<16sHHIIIIIHHHHHH', b'\x7fELF\x01\x01\x01', 2, 3, 1, base + 84, 52, 0, 0, 52, 32, 1, 0, 0, 0)
+segment = struct.pack('<8I', 1, 0, base, base, size, size, 5, 0x1000)
+with open(sys.argv[1], 'wb') as out:
+    out.write(header + segment + code)
+END
+    chmod +x "$program"
+    "$program" 2>/dev/null || status=$?
+    rm -f "$program"
+    return $status
+}
+
 # A 32-bit Wine prefix of the build's own, made on first use: one for every
 # Windows program the tests run.
 prepare_wine_prefix() {
@@ -376,8 +398,10 @@ sway_client() {
 # Writes the output of the sway started in the folder $1, taken by grim, to
 # the 24-bit BMP $2.
 take_sway_screenshot() {
+    local client=("${SWAY_CLIENT[@]}")
     sway_client "$1"
     "${SWAY_CLIENT[@]}" grim -t ppm - | /usr/bin/convert ppm:- -type TrueColor "bmp3:$2"
+    SWAY_CLIENT=("${client[@]}")
 }
 
 # Starts kwin_wayland in a window of the X server of DISPLAY, whose keys reach
