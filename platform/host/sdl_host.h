@@ -44,6 +44,8 @@ struct SdlWaylandBuffer {
     bool whole = true;
     // The mode's pixels presented since it last held a frame.
     SDL_Rect stale = {0, 0, 0, 0};
+    // When it was last shown: the count of frames shown then.
+    uint64_t shown = 0;
 };
 
 constexpr int kWaylandBuffersMost = 3;
@@ -107,9 +109,9 @@ struct SdlHostState {
     std::array<char, 32> waylandKeys = {};
     // Where no GPU draws, frames go into buffers of the host's own, shown on
     // a surface of its own above the window's (SDL's surface, as a proxy on
-    // the host's queue), which holds a black buffer; with a frame callback for
-    // the compositor's next repaint while one is awaited. Frames go there
-    // while the frame surface exists.
+    // the host's queue), which holds a black buffer; with the frame callback
+    // of the last commit while its repaint is awaited. Frames go there while
+    // the frame surface exists.
     wl_shm* waylandShm = nullptr;
     wl_compositor* waylandCompositor = nullptr;
     wl_subcompositor* waylandSubcompositor = nullptr;
@@ -117,8 +119,17 @@ struct SdlHostState {
     wl_surface* waylandFrameSurface = nullptr;
     wl_subsurface* waylandSubsurface = nullptr;
     wl_callback* waylandFrame = nullptr;
+    // The compositor's last repaint heard as it came, a refresh after its
+    // frame rather than at once: its offset, in ticks, from the nearest blank
+    // on the host's clock (as moved after it); and whether it kept the beat of
+    // the one before, at the display's refresh.
+    bool waylandRepaintHeard = false;
+    int64_t waylandRepaintOffset = 0;
+    bool waylandBeatKept = false;
     SdlWaylandBuffer waylandWindowBuffer;
     std::array<SdlWaylandBuffer, kWaylandBuffersMost> waylandBuffers = {};
+    uint64_t waylandShows = 0;      // frames shown in them
+    int64_t waylandShownTicks = 0;  // when the last was
 };
 
 extern SdlHostState SdlHost;
@@ -141,13 +152,14 @@ void SdlWaylandLeave();
 bool SdlWaylandKeysDown(char (&keys)[32]);
 // Frames in buffers of the host's own: whether they can be had; a buffer the
 // compositor has let go of, at the window's size in pixels (null where none
-// is free); showing it with the part of it that changed; and waiting, no
-// longer than `limitTicks`, for the compositor to repaint after the last
-// one shown, true if it did.
+// is free now: none is waited for); showing it with the part of it that
+// changed; and waiting, until the host's clock reads `untilTicks`, for the
+// compositor's repaint that shows the last one: true if it came meanwhile,
+// with the time it was heard.
 bool SdlWaylandUseBuffers();
 SdlWaylandBuffer* SdlWaylandFreeBuffer();
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed);
-bool SdlWaylandAwaitRepaint(int64_t limitTicks);
+bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks);
 // Whether the display is X's with no window manager to act on a request for
 // full screen.
 bool SdlWindowManagerMissing();

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 #include "platform/host/sdl_host.h"
 
@@ -142,6 +143,13 @@ bool SdlWaylandKeysDown(char (&keys)[32]) {
 
 namespace {
 
+// Destroys an object of the host's, if there is one, and forgets it.
+template <typename Object, typename Destroy>
+void Release(Object*& object, Destroy destroy) {
+    if (object) destroy(object);
+    object = nullptr;
+}
+
 void OnRelease(void* data, wl_buffer*) { static_cast<SdlWaylandBuffer*>(data)->busy = false; }
 
 constexpr wl_buffer_listener kBufferListener = {OnRelease};
@@ -215,21 +223,40 @@ void WindowSizeInPixels(int* width, int* height) {
     SDL_GetWindowSizeInPixels(SdlHost.window, width, height);
 }
 
-// Waits up to `milliseconds` for events on the host's queue and dispatches
-// what came: false if none came in time. What was asked is already sent: the
-// host flushes the connection after each frame it shows, and only then.
-bool DispatchWithin(wl_display* display, int milliseconds) {
+// Waits up to `ticks` of the host's clock for events on the host's queue and
+// dispatches what came: false if none came in time. What was asked is already
+// sent: the host flushes the connection after each frame it shows, and only
+// then. The wait is to the tick, not rounded to milliseconds, since it ends
+// at a vertical blank.
+bool DispatchWithin(wl_display* display, int64_t ticks) {
     if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
     while (wl_display_prepare_read_queue(display, SdlHost.waylandQueue) != 0) {
         if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
     }
+    constexpr int64_t kNanosecondsPerTick = 1'000'000'000 / kHostTicksPerSecond;
+    const int64_t wait = std::max<int64_t>(ticks, 0);
+    const timespec limit = {time_t(wait / kHostTicksPerSecond), long(wait % kHostTicksPerSecond * kNanosecondsPerTick)};
     pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
-    if (poll(&readable, 1, milliseconds) <= 0) {
+    if (ppoll(&readable, 1, &limit, nullptr) <= 0) {
         wl_display_cancel_read(display);
         return false;
     }
     wl_display_read_events(display);
     return wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0;
+}
+
+// The free buffer to fill next: one not made yet, or else the one shown
+// longest ago. So all of them are made, and kept up to date, while frames
+// come slowly; a buffer made and filled whole costs a refresh or two, which a
+// run of frames at the refresh cannot spare.
+SdlWaylandBuffer* NextToFill(int width, int height) {
+    SdlWaylandBuffer* oldest = nullptr;
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+        if (buffer.busy) continue;
+        if (!buffer.surface && MakeBuffer(buffer, width, height)) return &buffer;
+        if (buffer.surface && (!oldest || buffer.shown < oldest->shown)) oldest = &buffer;
+    }
+    return oldest;
 }
 
 }  // namespace
@@ -256,57 +283,47 @@ SdlWaylandBuffer* SdlWaylandFreeBuffer() {
     int height = 0;
     WindowSizeInPixels(&width, &height);
     if (!display || !FitWindowSurface(width, height)) return nullptr;
-    wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue);
-    // Where all are the compositor's, a round trip has it take in what was
-    // shown last and let go of the buffers it no longer shows.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-            if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
-        }
-        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-            if (!buffer.busy && (buffer.surface || MakeBuffer(buffer, width, height))) return &buffer;
-        }
-        wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    // The buffers the compositor has let go of since are read first. None is
+    // waited for: a compositor slow to take in frames would hold the present
+    // up past its blank.
+    DispatchWithin(display, 0);
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+        if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
     }
-    return nullptr;
+    return NextToFill(width, height);
 }
 
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
     wl_surface* surface = SdlHost.waylandFrameSurface;
     wl_surface_attach(surface, buffer.buffer, 0, 0);
     wl_surface_damage_buffer(surface, changed.x, changed.y, changed.w, changed.h);
-    if (!SdlHost.waylandFrame) {
-        SdlHost.waylandFrame = wl_surface_frame(surface);
-        wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
-    }
+    // Only the repaint that shows this commit is of interest now: one still
+    // awaited for an earlier commit would tell of a frame already replaced.
+    Release(SdlHost.waylandFrame, wl_callback_destroy);
+    SdlHost.waylandFrame = wl_surface_frame(surface);
+    wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
     wl_surface_commit(surface);
     wl_display_flush(SdlHost.waylandDisplay);
     buffer.busy = true;
+    buffer.shown = ++SdlHost.waylandShows;
+    SdlHost.waylandShownTicks = HostTicks();
 }
 
-bool SdlWaylandAwaitRepaint(int64_t limitTicks) {
+// A repaint that came while the host was not waiting for it (SDL read it
+// from the connection as it pumped its events) came at a time nobody knows:
+// it is taken, and no repaint is then awaited.
+bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks) {
     wl_display* display = SdlHost.waylandDisplay;
     if (!display) return false;
-    // A repaint that came while nobody read the connection is long past.
     DispatchWithin(display, 0);
     if (!SdlHost.waylandFrame) return false;
-    const int64_t end = HostTicks() + limitTicks;
-    for (int64_t left = limitTicks; SdlHost.waylandFrame && left > 0; left = end - HostTicks()) {
-        DispatchWithin(display, int(std::max<int64_t>(left * 1000 / kHostTicksPerSecond, 1)));
+    for (int64_t now = HostTicks(); SdlHost.waylandFrame && now < untilTicks; now = HostTicks()) {
+        DispatchWithin(display, untilTicks - now);
     }
-    return !SdlHost.waylandFrame;
+    if (SdlHost.waylandFrame) return false;
+    *heardTicks = HostTicks();
+    return true;
 }
-
-namespace {
-
-// Destroys an object of the host's, if there is one, and forgets it.
-template <typename Object, typename Destroy>
-void Release(Object*& object, Destroy destroy) {
-    if (object) destroy(object);
-    object = nullptr;
-}
-
-}  // namespace
 
 void SdlWaylandLeave() {
     for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
@@ -324,4 +341,6 @@ void SdlWaylandLeave() {
     Release(SdlHost.waylandQueue, wl_event_queue_destroy);
     SdlHost.waylandDisplay = nullptr;
     SdlHost.waylandKeys = {};
+    SdlHost.waylandRepaintHeard = false;
+    SdlHost.waylandBeatKept = false;
 }
