@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/host/host.h"
@@ -27,6 +28,8 @@ struct wl_shm;
 struct wl_subcompositor;
 struct wl_subsurface;
 struct wl_surface;
+struct xkb_context;
+struct xkb_keymap;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -107,6 +110,17 @@ struct SdlHostState {
     wl_seat* waylandSeat = nullptr;
     wl_keyboard* waylandKeyboard = nullptr;
     std::array<char, 32> waylandKeys = {};
+    // Whether the seat has a keyboard now, and whether the host's keyboard
+    // left the window since the host's events were last made.
+    bool waylandSeatHasKeyboard = false;
+    bool waylandLeft = false;
+    // The keyboard's keymap, and whether a program made it (its keys are then
+    // known by their keysyms, with the X key codes they have on a standard
+    // keyboard).
+    xkb_context* waylandXkb = nullptr;
+    xkb_keymap* waylandKeymap = nullptr;
+    bool waylandKeymapVirtual = false;
+    std::unordered_map<uint32_t, uint32_t> waylandStandardKeycodes;
     // Where no GPU draws, frames go into buffers of the host's own, shown on
     // a surface of its own above the window's (SDL's surface, as a proxy on
     // the host's queue), which holds a black buffer; with the frame callback
@@ -150,6 +164,9 @@ void SdlWaylandLeave();
 // Fills `keys` with the keys down, as XQueryKeymap does; false where not
 // joined.
 bool SdlWaylandKeysDown(char (&keys)[32]);
+// On native Wayland the host's keyboard, not SDL's, gives the keys: takes
+// what came for it, as the host's events.
+void SdlWaylandPump();
 // Frames in buffers of the host's own: whether they can be had; a buffer the
 // compositor has let go of, at the window's size in pixels (null where none
 // is free now: none is waited for); showing it with the part of it that
