@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
 
@@ -133,13 +134,8 @@ struct SdlHostState {
     wl_surface* waylandFrameSurface = nullptr;
     wl_subsurface* waylandSubsurface = nullptr;
     wl_callback* waylandFrame = nullptr;
-    // The compositor's last repaint heard as it came, a refresh after its
-    // frame rather than at once: its offset, in ticks, from the nearest blank
-    // on the host's clock (as moved after it); and whether it kept the beat of
-    // the one before, at the display's refresh.
-    bool waylandRepaintHeard = false;
-    int64_t waylandRepaintOffset = 0;
-    bool waylandBeatKept = false;
+    // The compositor's repaints, as they move the host's clock of blanks.
+    RepaintBeat waylandBeat;
     SdlWaylandBuffer waylandWindowBuffer;
     std::array<SdlWaylandBuffer, kWaylandBuffersMost> waylandBuffers = {};
     uint64_t waylandShows = 0;      // frames shown in them

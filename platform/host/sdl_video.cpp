@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/scan_line.h"
 #include "platform/host/sdl_host.h"
 #include "platform/host/viewport.h"
@@ -228,19 +229,8 @@ namespace {
 
 int64_t RefreshTicks() { return kHostTicksPerSecond / SdlHost.refresh; }
 
-// a / b rounded down, for b > 0.
-int64_t FloorDivide(int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
-
-// The vertical blanks on the host's clock: the nth after blankOrigin (before
-// it, for n < 0), and the number of the last one at or before `ticks`.
-int64_t NthBlank(int64_t n) { return SdlHost.blankOrigin + FloorDivide(n * kHostTicksPerSecond, SdlHost.refresh); }
-
-int64_t LastBlankNumber(int64_t ticks) {
-    return FloorDivide((ticks - SdlHost.blankOrigin + 1) * SdlHost.refresh - 1, kHostTicksPerSecond);
-}
-
 // The first vertical blank after `ticks` on the host's clock of blanks.
-int64_t VerticalBlankAfter(int64_t ticks) { return NthBlank(LastBlankNumber(ticks) + 1); }
+int64_t VerticalBlankAfter(int64_t ticks) { return BlankAfter(SdlHost.blankOrigin, SdlHost.refresh, ticks); }
 
 void SleepUntil(int64_t ticks) { std::this_thread::sleep_until(SdlHost.start + Ticks(ticks)); }
 
@@ -539,39 +529,6 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
     if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.wholeFrameDue = false;
 }
 
-// Ticks from the nearest vertical blank on the host's clock to `ticks`:
-// negative before it.
-int64_t OffsetFromBlank(int64_t ticks) {
-    const int64_t last = NthBlank(LastBlankNumber(ticks));
-    const int64_t next = VerticalBlankAfter(ticks);
-    return ticks - last <= next - ticks ? ticks - last : ticks - next;
-}
-
-// A compositor that repaints at the display's refresh repaints at one offset
-// from the host's blanks, give or take its lateness; and a frame shown at a
-// blank is repainted a refresh later, not at once. Where the repaint heard
-// comes more than half a refresh after its frame, and within an eighth of a
-// refresh of the offset of the one before, the clock moves towards it, by at
-// most that eighth, so that no present comes a refresh early or late for
-// it; the move is answered. A repaint that came sooner was made for that
-// frame as it came, whenever it came, and moving the clock after it would
-// only make every frame later. Nor does a compositor that repaints at a pace
-// of its own (on a timer of another period, or painting in software slower
-// than the refresh) move the clock: the display's refresh rate holds, and
-// the compositor shows what it can of the frames.
-int64_t FollowRepaint(int64_t heardTicks) {
-    const int64_t tolerance = RefreshTicks() / 8;
-    const int64_t offset = OffsetFromBlank(heardTicks);
-    const bool onBeat = heardTicks - SdlHost.waylandShownTicks > RefreshTicks() / 2;
-    SdlHost.waylandBeatKept =
-        onBeat && SdlHost.waylandRepaintHeard && std::abs(offset - SdlHost.waylandRepaintOffset) <= tolerance;
-    const int64_t move = SdlHost.waylandBeatKept ? std::clamp(offset, -tolerance, tolerance) : 0;
-    SdlHost.blankOrigin += move;
-    SdlHost.waylandRepaintOffset = offset - move;
-    SdlHost.waylandRepaintHeard = onBeat;
-    return move;
-}
-
 // A present at the vertical blank goes at the next blank on the host's clock.
 // Meanwhile the compositor's repaint of the frame shown last may be heard,
 // and moves the clock (and so this blank) onto the compositor's beat; where
@@ -580,9 +537,13 @@ int64_t FollowRepaint(int64_t heardTicks) {
 // comes (a window not on screen), or came unheard, leaves the clock as it is.
 void WaitForRepaint() {
     int64_t blank = VerticalBlankAfter(HostTicks());
-    const int64_t grace = SdlHost.waylandBeatKept ? RefreshTicks() / 8 : 0;
     int64_t heard = 0;
-    if (SdlWaylandAwaitRepaint(blank + grace, &heard)) blank += FollowRepaint(heard);
+    if (SdlWaylandAwaitRepaint(blank + RepaintGrace(SdlHost.waylandBeat, SdlHost.refresh), &heard)) {
+        const int64_t move =
+            FollowRepaint(SdlHost.waylandBeat, SdlHost.blankOrigin, SdlHost.refresh, heard, SdlHost.waylandShownTicks);
+        SdlHost.blankOrigin += move;
+        blank += move;
+    }
     SleepUntil(blank);
 }
 

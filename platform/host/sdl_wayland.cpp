@@ -522,6 +522,5 @@ void SdlWaylandLeave() {
     Release(SdlHost.waylandQueue, wl_event_queue_destroy);
     SdlHost.waylandDisplay = nullptr;
     SdlHost.waylandKeys = {};
-    SdlHost.waylandRepaintHeard = false;
-    SdlHost.waylandBeatKept = false;
+    SdlHost.waylandBeat = RepaintBeat{};
 }
