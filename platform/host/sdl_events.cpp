@@ -158,7 +158,8 @@ bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
 }  // namespace
 
 // The host's own events come first: the keys held when the focus came come
-// after the focus, and the releases of such keys once SDL has nothing more.
+// after the focus, and, once SDL has nothing more, the keys of the host's
+// own keyboard on Wayland and the releases of keys held.
 bool HostNextEvent(HostEvent* event) {
     if (!SdlReady()) return false;
     if (TakePending(event)) return true;
@@ -166,6 +167,7 @@ bool HostNextEvent(HostEvent* event) {
     while (SDL_PollEvent(&sdl)) {
         if (HostEventFrom(sdl, event)) return true;
     }
+    SdlWaylandPump();
     ReportReleasesOfKeysHeld();
     return TakePending(event);
 }

@@ -12,8 +12,10 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
 
@@ -30,6 +32,8 @@ struct wl_shm;
 struct wl_subcompositor;
 struct wl_subsurface;
 struct wl_surface;
+struct xkb_context;
+struct xkb_keymap;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -47,6 +51,8 @@ struct SdlWaylandBuffer {
     bool whole = true;
     // The mode's pixels presented since it last held a frame.
     SDL_Rect stale = {0, 0, 0, 0};
+    // When it was last shown: the count of frames shown then.
+    uint64_t shown = 0;
 };
 
 constexpr int kWaylandBuffersMost = 3;
@@ -133,11 +139,22 @@ struct SdlHostState {
     wl_seat* waylandSeat = nullptr;
     wl_keyboard* waylandKeyboard = nullptr;
     std::array<char, 32> waylandKeys = {};
+    // Whether the seat has a keyboard now, and whether the host's keyboard
+    // left the window since the host's events were last made.
+    bool waylandSeatHasKeyboard = false;
+    bool waylandLeft = false;
+    // The keyboard's keymap, and whether a program made it (its keys are then
+    // known by their keysyms, with the X key codes they have on a standard
+    // keyboard).
+    xkb_context* waylandXkb = nullptr;
+    xkb_keymap* waylandKeymap = nullptr;
+    bool waylandKeymapVirtual = false;
+    std::unordered_map<uint32_t, uint32_t> waylandStandardKeycodes;
     // Where no GPU draws, frames go into buffers of the host's own, shown on
     // a surface of its own above the window's (SDL's surface, as a proxy on
-    // the host's queue), which holds a black buffer; with a frame callback for
-    // the compositor's next repaint while one is awaited. Frames go there
-    // while the frame surface exists.
+    // the host's queue), which holds a black buffer; with the frame callback
+    // of the last commit while its repaint is awaited. Frames go there while
+    // the frame surface exists.
     wl_shm* waylandShm = nullptr;
     wl_compositor* waylandCompositor = nullptr;
     wl_subcompositor* waylandSubcompositor = nullptr;
@@ -145,8 +162,12 @@ struct SdlHostState {
     wl_surface* waylandFrameSurface = nullptr;
     wl_subsurface* waylandSubsurface = nullptr;
     wl_callback* waylandFrame = nullptr;
+    // The compositor's repaints, as they move the host's clock of blanks.
+    RepaintBeat waylandBeat;
     SdlWaylandBuffer waylandWindowBuffer;
     std::array<SdlWaylandBuffer, kWaylandBuffersMost> waylandBuffers = {};
+    uint64_t waylandShows = 0;      // frames shown in them
+    int64_t waylandShownTicks = 0;  // when the last was
 };
 
 extern SdlHostState SdlHost;
@@ -167,15 +188,19 @@ void SdlWaylandLeave();
 // Fills `keys` with the keys down, as XQueryKeymap does; false where not
 // joined.
 bool SdlWaylandKeysDown(char (&keys)[32]);
+// On native Wayland the host's keyboard, not SDL's, gives the keys: takes
+// what came for it, as the host's events.
+void SdlWaylandPump();
 // Frames in buffers of the host's own: whether they can be had; a buffer the
 // compositor has let go of, at the window's size in pixels (null where none
-// is free); showing it with the part of it that changed; and waiting, no
-// longer than `limitTicks`, for the compositor to repaint after the last
-// one shown, true if it did.
+// is free now: none is waited for); showing it with the part of it that
+// changed; and waiting, until the host's clock reads `untilTicks`, for the
+// compositor's repaint that shows the last one: true if it came meanwhile,
+// with the time it was heard.
 bool SdlWaylandUseBuffers();
 SdlWaylandBuffer* SdlWaylandFreeBuffer();
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed);
-bool SdlWaylandAwaitRepaint(int64_t limitTicks);
+bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks);
 // On X (sdl_x11.cpp). Before SDL's video starts: the X display's loss ends
 // the program with one line. Once it has started on X: the host's own
 // connection, and what it reads there first (the window manager, the

@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/scan_line.h"
 #include "platform/host/sdl_host.h"
 #include "platform/host/viewport.h"
@@ -281,17 +282,11 @@ bool Refused(const std::string& what) {
 }
 
 // The first vertical blank after `ticks` on the host's clock of blanks.
-int64_t VerticalBlankAfter(int64_t ticks) {
-    int64_t refresh = SdlHost.refresh;
-    int64_t since = std::max<int64_t>(ticks - SdlHost.blankOrigin, 0);
-    int64_t blank = since * refresh / kHostTicksPerSecond + 1;
-    return SdlHost.blankOrigin + (blank * kHostTicksPerSecond + refresh - 1) / refresh;
-}
+int64_t VerticalBlankAfter(int64_t ticks) { return BlankAfter(SdlHost.blankOrigin, SdlHost.refresh, ticks); }
 
-void WaitForVerticalBlank() {
-    int64_t blank = VerticalBlankAfter(HostTicks());
-    std::this_thread::sleep_until(SdlHost.start + Ticks(blank));
-}
+void SleepUntil(int64_t ticks) { std::this_thread::sleep_until(SdlHost.start + Ticks(ticks)); }
+
+void WaitForVerticalBlank() { SleepUntil(VerticalBlankAfter(HostTicks())); }
 
 void SetVsync(bool on) {
     if (SdlHost.vsyncOn == on) return;
@@ -625,20 +620,30 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
     if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.wholeFrameDue = false;
 }
 
-// The compositor's repaint after the frame shown last is the display's
-// vertical blank. Where none is awaited (it came long ago), or none comes in a
-// refresh (a window not on screen), the host's clock of blanks stands in.
+// A present at the vertical blank goes at the next blank on the host's clock.
+// Meanwhile the compositor's repaint of the frame shown last may be heard,
+// and moves the clock (and so this blank) onto the compositor's beat; where
+// the last one kept it, the wait for it goes on an eighth of a refresh past
+// the blank, as a repaint comes a little early or late. A repaint that never
+// comes (a window not on screen), or came unheard, leaves the clock as it is.
 void WaitForRepaint() {
-    if (SdlWaylandAwaitRepaint(RefreshTicks())) {
-        SdlHost.blankOrigin = HostTicks();
-    } else {
-        WaitForVerticalBlank();
+    int64_t blank = VerticalBlankAfter(HostTicks());
+    int64_t heard = 0;
+    if (SdlWaylandAwaitRepaint(blank + RepaintGrace(SdlHost.waylandBeat, SdlHost.refresh), &heard)) {
+        const int64_t move =
+            FollowRepaint(SdlHost.waylandBeat, SdlHost.blankOrigin, SdlHost.refresh, heard, SdlHost.waylandShownTicks);
+        SdlHost.blankOrigin += move;
+        blank += move;
     }
+    SleepUntil(blank);
 }
 
 // Each buffer of the host's is brought up to date when it is next used: with
 // what changed in this frame and in those presented while it was elsewhere.
 // The compositor is told of the part of it that differs from the last shown.
+// Where the compositor holds them all, the present waits for its blank and
+// then takes one let go of meanwhile; with none, the frame is not shown, and
+// what changed in it goes to the next.
 void PresentToWaylandBuffer(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
                             bool atVerticalBlank) {
     const int shownWidth = std::min(width, SdlHost.width);
@@ -649,6 +654,12 @@ void PresentToWaylandBuffer(const uint8_t* pixels, int width, int height, int pi
         SdlHost.wholeFrameDue = false;
     }
     SdlWaylandBuffer* next = SdlWaylandFreeBuffer();
+    bool blankDue = atVerticalBlank;
+    if (!next && blankDue) {
+        WaitForRepaint();
+        blankDue = false;
+        next = SdlWaylandFreeBuffer();
+    }
     for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
         if (&buffer != next) SDL_UnionRect(&buffer.stale, &area, &buffer.stale);
     }
@@ -664,7 +675,7 @@ void PresentToWaylandBuffer(const uint8_t* pixels, int width, int height, int pi
     if (next->whole) updated = {0, 0, next->surface->w, next->surface->h};
     next->whole = false;
     next->stale = {0, 0, 0, 0};
-    if (atVerticalBlank) WaitForRepaint();
+    if (blankDue) WaitForRepaint();
     if (updated.w > 0 && updated.h > 0) SdlWaylandShow(*next, updated);
 }
 

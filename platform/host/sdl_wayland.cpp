@@ -15,42 +15,154 @@
 // repainted.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <dlfcn.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/host/sdl_host.h"
+#include "platform/host/sdl_keys.h"
+
+// SDL 2.26.5 crashes where a keyboard that a program makes appears after the
+// window with a key already down (wtype, an on-screen or a remote desktop's
+// keyboard): keyboard_handle_enter looks the keys it lists up through
+// Wayland_get_scancode_from_key, whose xkb_keymap_key_get_syms_by_level
+// gets the layout XKB_LAYOUT_INVALID until a wl_keyboard.modifiers has come,
+// which comes after the enter; libxkbcommon indexes the key's layouts with it
+// unchecked. This definition comes before libxkbcommon's for SDL, which is
+// linked against it, and answers no keysyms for a layout the key has not.
+extern "C" int xkb_keymap_key_get_syms_by_level(xkb_keymap* keymap, xkb_keycode_t key, xkb_layout_index_t layout,
+                                                xkb_level_index_t level, const xkb_keysym_t** keysyms) {
+    using Lookup = int (*)(xkb_keymap*, xkb_keycode_t, xkb_layout_index_t, xkb_level_index_t, const xkb_keysym_t**);
+    static const auto next = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "xkb_keymap_key_get_syms_by_level"));
+    if (!next || !keymap || layout >= xkb_keymap_num_layouts_for_key(keymap, key)) {
+        *keysyms = nullptr;
+        return 0;
+    }
+    return next(keymap, key, layout, level, keysyms);
+}
 
 namespace {
 
 constexpr int kXKeyCodeOffset = 8;
 
-void SetKey(uint32_t key, bool down) {
-    const uint32_t keycode = key + kXKeyCodeOffset;
+void SetKey(uint32_t keycode, bool down) {
     if (keycode >= SdlHost.waylandKeys.size() * 8) return;
     char& bits = SdlHost.waylandKeys[keycode / 8];
     const char bit = static_cast<char>(1 << (keycode % 8));
     bits = static_cast<char>(down ? (bits | bit) : (bits & ~bit));
 }
 
-void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); }
-
-void OnEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
-    SdlHost.waylandKeys = {};
-    const auto* key = static_cast<const uint32_t*>(keys->data);
-    for (size_t i = 0; i < keys->size / sizeof(uint32_t); ++i) SetKey(key[i], true);
+bool KeyDown(uint32_t keycode) {
+    return keycode < SdlHost.waylandKeys.size() * 8 && ((SdlHost.waylandKeys[keycode / 8] >> (keycode % 8)) & 1);
 }
 
-void OnLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { SdlHost.waylandKeys = {}; }
+// The first keysym of a key, unshifted, in a keymap's first layout.
+xkb_keysym_t KeysymOf(xkb_keymap* keymap, xkb_keycode_t keycode) {
+    const xkb_keysym_t* keysyms = nullptr;
+    return xkb_keymap_key_get_syms_by_level(keymap, keycode, 0, 0, &keysyms) > 0 ? keysyms[0] : XKB_KEY_NoSymbol;
+}
+
+// A keyboard that a program makes (an on-screen keyboard, a remote desktop's,
+// a typing tool's) numbers its keys as it likes, in a keymap whose layout
+// has no name: its keys are known by their keysyms, and take the key codes
+// the same keysyms have on a standard keyboard (evdev, US layout).
+bool KeymapIsVirtual(xkb_keymap* keymap) { return xkb_keymap_layout_get_name(keymap, 0) == nullptr; }
+
+void MapStandardKeysyms() {
+    const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
+    xkb_keymap* standard = xkb_keymap_new_from_names(SdlHost.waylandXkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (!standard) return;
+    for (xkb_keycode_t keycode = xkb_keymap_max_keycode(standard); keycode >= xkb_keymap_min_keycode(standard);
+         --keycode) {
+        const xkb_keysym_t keysym = KeysymOf(standard, keycode);
+        if (keysym != XKB_KEY_NoSymbol) SdlHost.waylandStandardKeycodes[keysym] = keycode;
+        if (keycode == 0) break;
+    }
+    xkb_keymap_unref(standard);
+}
+
+// The X key code (the kernel's number plus 8) of a key of the keyboard: its
+// own, or for a program's keyboard the standard one of its keysym; 0 for
+// none.
+uint32_t XKeycodeOf(uint32_t key) {
+    const uint32_t keycode = key + kXKeyCodeOffset;
+    if (!SdlHost.waylandKeymap || !SdlHost.waylandKeymapVirtual) return keycode;
+    const auto standard = SdlHost.waylandStandardKeycodes.find(KeysymOf(SdlHost.waylandKeymap, keycode));
+    return standard == SdlHost.waylandStandardKeycodes.end() ? 0 : standard->second;
+}
+
+void OnKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+    void* text =
+        format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    close(fd);
+    if (text == MAP_FAILED) return;
+    if (!SdlHost.waylandXkb) SdlHost.waylandXkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    xkb_keymap* keymap = SdlHost.waylandXkb
+                             ? xkb_keymap_new_from_string(SdlHost.waylandXkb, static_cast<char*>(text),
+                                                          XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)
+                             : nullptr;
+    munmap(text, size);
+    if (!keymap) return;
+    if (SdlHost.waylandKeymap) xkb_keymap_unref(SdlHost.waylandKeymap);
+    SdlHost.waylandKeymap = keymap;
+    SdlHost.waylandKeymapVirtual = KeymapIsVirtual(keymap);
+    if (SdlHost.waylandKeymapVirtual && SdlHost.waylandStandardKeycodes.empty()) MapStandardKeysyms();
+}
+
+bool ReportedHeld(uint32_t keycode) {
+    const std::vector<int>& held = SdlHost.keysHeldUnseen;
+    return std::find(held.begin(), held.end(), int(keycode)) != held.end();
+}
+
+// A key found down: KeyHeld, and its release is reported by sdl_events.cpp
+// once the key is seen up, as for the keys held when the display is taken.
+void ReportHeld(uint32_t keycode) {
+    const int code = KeyCodeOfX(int(keycode));
+    if (code == 0 || ReportedHeld(keycode)) return;
+    SdlHost.pending.push_back({HostEventType::KeyHeld, code, 0, 0});
+    SdlHost.keysHeldUnseen.push_back(int(keycode));
+}
+
+// The window has the keyboard, with these keys down: they are held, before
+// the keys that follow. (SDL reports the focus, from its own keyboard.)
+void OnEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
+    SdlHost.waylandLeft = false;
+    SdlHost.waylandKeys = {};
+    const auto* key = static_cast<const uint32_t*>(keys->data);
+    for (size_t i = 0; i < keys->size / sizeof(uint32_t); ++i) {
+        const uint32_t keycode = XKeycodeOf(key[i]);
+        SetKey(keycode, true);
+        ReportHeld(keycode);
+    }
+}
+
+// Whether the leave is the window's loss of the focus, or the keyboard's
+// going, is known once the events that came with it are taken.
+void OnLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { SdlHost.waylandLeft = true; }
+
+// A key pressed or released is the program's KeyDown or KeyUp, but for a key
+// reported held: sdl_events.cpp reports its release, as on X.
+void ReportKey(uint32_t keycode, bool down) {
+    const int code = KeyCodeOfX(int(keycode));
+    if (code == 0 || ReportedHeld(keycode)) return;
+    SdlHost.pending.push_back({down ? HostEventType::KeyDown : HostEventType::KeyUp, code, 0, 0});
+}
 
 void OnKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-    SetKey(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+    const uint32_t keycode = XKeycodeOf(key);
+    const bool down = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+    if (keycode == 0 || KeyDown(keycode) == down) return;
+    SetKey(keycode, down);
+    ReportKey(keycode, down);
 }
 
 void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
@@ -59,16 +171,70 @@ void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
 constexpr wl_keyboard_listener kKeyboardListener = {OnKeymap, OnEnter, OnLeave, OnKey, OnModifiers, OnRepeatInfo};
 
-void OnCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
-    if (!SdlHost.waylandKeyboard && (capabilities & WL_SEAT_CAPABILITY_KEYBOARD)) {
-        SdlHost.waylandKeyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(SdlHost.waylandKeyboard, &kKeyboardListener, nullptr);
+// Keys still down when their keyboard goes are up: the ones reported held
+// by sdl_events.cpp, which sees them gone, and the others here.
+void ReleaseKeysOfKeyboardGone() {
+    for (uint32_t keycode = 0; keycode < SdlHost.waylandKeys.size() * 8; ++keycode) {
+        if (KeyDown(keycode)) ReportKey(keycode, false);
     }
+    SdlHost.waylandKeys = {};
+}
+
+void ForgetKeyboard() {
+    if (SdlHost.waylandKeyboard &&
+        wl_keyboard_get_version(SdlHost.waylandKeyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+        wl_keyboard_release(SdlHost.waylandKeyboard);
+    } else if (SdlHost.waylandKeyboard) {
+        wl_keyboard_destroy(SdlHost.waylandKeyboard);
+    }
+    SdlHost.waylandKeyboard = nullptr;
+}
+
+// A keyboard may come to the seat after the window (a program's, or one
+// plugged in) and go again. A compositor stops sending to a wl_keyboard once
+// its seat has no keyboard, and for good, so a new one is asked for each
+// time a keyboard comes. A keyboard that goes leaves the window first: that
+// leave takes no focus away.
+void OnCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
+    const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    if (keyboard == SdlHost.waylandSeatHasKeyboard && SdlHost.waylandKeyboard) return;
+    SdlHost.waylandSeatHasKeyboard = keyboard;
+    ForgetKeyboard();
+    if (!keyboard) {
+        SdlHost.waylandLeft = false;
+        ReleaseKeysOfKeyboardGone();
+        return;
+    }
+    SdlHost.waylandKeyboard = wl_seat_get_keyboard(seat);
+    wl_keyboard_add_listener(SdlHost.waylandKeyboard, &kKeyboardListener, nullptr);
 }
 
 void OnSeatName(void*, wl_seat*, const char*) {}
 
 constexpr wl_seat_listener kSeatListener = {OnCapabilities, OnSeatName};
+
+// A leave that no loss of the keyboard followed is the window's loss of
+// the focus, which SDL reports: the keys are forgotten, as the program
+// forgets them then.
+void ForgetKeysOfFocusLost() {
+    if (SdlHost.waylandLeft) SdlHost.waylandKeys = {};
+    SdlHost.waylandLeft = false;
+}
+
+// SDL's own keyboard on Wayland is not heard: it forgets a keyboard that
+// went and came back between two reads, and reads a program's keyboard
+// through a keymap that may not be the one its keys come with. The host's
+// keyboard gives the keys instead. SDL takes the window's focus from its
+// keyboard's enter and leave; a leave because the seat's keyboard went
+// (the host's queue, read with SDL's, has heard so by then) is no loss of
+// the focus, since the window still has it and would stop showing frames
+// until a keyboard came back.
+int DropSdlKeyboardEvents(void*, SDL_Event* event) {
+    if (event->type == SDL_KEYDOWN || event->type == SDL_KEYUP) return 0;
+    if (event->type != SDL_WINDOWEVENT || event->window.event != SDL_WINDOWEVENT_FOCUS_LOST) return 1;
+    wl_display_dispatch_queue_pending(SdlHost.waylandDisplay, SdlHost.waylandQueue);
+    return SdlHost.waylandSeatHasKeyboard ? 1 : 0;
+}
 
 void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     if (!SdlHost.waylandSeat && std::strcmp(interface, wl_seat_interface.name) == 0) {
@@ -90,6 +256,28 @@ void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 constexpr wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
+
+// Waits up to `ticks` of the host's clock for events on the host's queue and
+// dispatches what came: false if none came in time. What was asked is already
+// sent: the host flushes the connection after each frame it shows, and only
+// then. The wait is to the tick, not rounded to milliseconds, since it ends
+// at a vertical blank.
+bool DispatchWithin(wl_display* display, int64_t ticks) {
+    if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
+    while (wl_display_prepare_read_queue(display, SdlHost.waylandQueue) != 0) {
+        if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
+    }
+    constexpr int64_t kNanosecondsPerTick = 1'000'000'000 / kHostTicksPerSecond;
+    const int64_t wait = std::max<int64_t>(ticks, 0);
+    const timespec limit = {time_t(wait / kHostTicksPerSecond), long(wait % kHostTicksPerSecond * kNanosecondsPerTick)};
+    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
+    if (ppoll(&readable, 1, &limit, nullptr) <= 0) {
+        wl_display_cancel_read(display);
+        return false;
+    }
+    wl_display_read_events(display);
+    return wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0;
+}
 
 bool WaylandInfoOfWindow(SDL_SysWMinfo* info) {
     SDL_VERSION(&info->version);
@@ -121,7 +309,12 @@ bool SdlWaylandJoin() {
     wl_registry_add_listener(SdlHost.waylandRegistry, &kRegistryListener, nullptr);
     SdlHost.waylandSurface = OnHostQueue(info.info.wl.surface);
     // The globals, then the seat's capabilities and keyboard, then its enter.
+    // The display's opening reports the keys held itself.
+    const size_t reported = SdlHost.pending.size();
     for (int i = 0; i < 3; ++i) wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    SdlHost.pending.resize(reported);
+    SdlHost.waylandLeft = false;
+    SDL_SetEventFilter(DropSdlKeyboardEvents, nullptr);
     return true;
 }
 
@@ -134,6 +327,12 @@ bool SdlWaylandKeysDown(char (&keys)[32]) {
     return true;
 }
 
+void SdlWaylandPump() {
+    if (!SdlHost.waylandDisplay) return;
+    DispatchWithin(SdlHost.waylandDisplay, 0);
+    ForgetKeysOfFocusLost();
+}
+
 // ---- buffers of the host's own --------------------------------------------
 //
 // Frames are shown on a surface of the host's, a subsurface of SDL's window
@@ -143,6 +342,13 @@ bool SdlWaylandKeysDown(char (&keys)[32]) {
 // its size, committed when that size changes and by SDL itself.
 
 namespace {
+
+// Destroys an object of the host's, if there is one, and forgets it.
+template <typename Object, typename Destroy>
+void Release(Object*& object, Destroy destroy) {
+    if (object) destroy(object);
+    object = nullptr;
+}
 
 void OnRelease(void* data, wl_buffer*) { static_cast<SdlWaylandBuffer*>(data)->busy = false; }
 
@@ -217,21 +423,18 @@ void WindowSizeInPixels(int* width, int* height) {
     SDL_GetWindowSizeInPixels(SdlHost.window, width, height);
 }
 
-// Waits up to `milliseconds` for events on the host's queue and dispatches
-// what came: false if none came in time. What was asked is already sent: the
-// host flushes the connection after each frame it shows, and only then.
-bool DispatchWithin(wl_display* display, int milliseconds) {
-    if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
-    while (wl_display_prepare_read_queue(display, SdlHost.waylandQueue) != 0) {
-        if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
+// The free buffer to fill next: one not made yet, or else the one shown
+// longest ago. So all of them are made, and kept up to date, while frames
+// come slowly; a buffer made and filled whole costs a refresh or two, which a
+// run of frames at the refresh cannot spare.
+SdlWaylandBuffer* NextToFill(int width, int height) {
+    SdlWaylandBuffer* oldest = nullptr;
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+        if (buffer.busy) continue;
+        if (!buffer.surface && MakeBuffer(buffer, width, height)) return &buffer;
+        if (buffer.surface && (!oldest || buffer.shown < oldest->shown)) oldest = &buffer;
     }
-    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
-    if (poll(&readable, 1, milliseconds) <= 0) {
-        wl_display_cancel_read(display);
-        return false;
-    }
-    wl_display_read_events(display);
-    return wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0;
+    return oldest;
 }
 
 }  // namespace
@@ -258,57 +461,47 @@ SdlWaylandBuffer* SdlWaylandFreeBuffer() {
     int height = 0;
     WindowSizeInPixels(&width, &height);
     if (!display || !FitWindowSurface(width, height)) return nullptr;
-    wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue);
-    // Where all are the compositor's, a round trip has it take in what was
-    // shown last and let go of the buffers it no longer shows.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-            if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
-        }
-        for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-            if (!buffer.busy && (buffer.surface || MakeBuffer(buffer, width, height))) return &buffer;
-        }
-        wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    // The buffers the compositor has let go of since are read first. None is
+    // waited for: a compositor slow to take in frames would hold the present
+    // up past its blank.
+    DispatchWithin(display, 0);
+    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
+        if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
     }
-    return nullptr;
+    return NextToFill(width, height);
 }
 
 void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
     wl_surface* surface = SdlHost.waylandFrameSurface;
     wl_surface_attach(surface, buffer.buffer, 0, 0);
     wl_surface_damage_buffer(surface, changed.x, changed.y, changed.w, changed.h);
-    if (!SdlHost.waylandFrame) {
-        SdlHost.waylandFrame = wl_surface_frame(surface);
-        wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
-    }
+    // Only the repaint that shows this commit is of interest now: one still
+    // awaited for an earlier commit would tell of a frame already replaced.
+    Release(SdlHost.waylandFrame, wl_callback_destroy);
+    SdlHost.waylandFrame = wl_surface_frame(surface);
+    wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
     wl_surface_commit(surface);
     wl_display_flush(SdlHost.waylandDisplay);
     buffer.busy = true;
+    buffer.shown = ++SdlHost.waylandShows;
+    SdlHost.waylandShownTicks = HostTicks();
 }
 
-bool SdlWaylandAwaitRepaint(int64_t limitTicks) {
+// A repaint that came while the host was not waiting for it (SDL read it
+// from the connection as it pumped its events) came at a time nobody knows:
+// it is taken, and no repaint is then awaited.
+bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks) {
     wl_display* display = SdlHost.waylandDisplay;
     if (!display) return false;
-    // A repaint that came while nobody read the connection is long past.
     DispatchWithin(display, 0);
     if (!SdlHost.waylandFrame) return false;
-    const int64_t end = HostTicks() + limitTicks;
-    for (int64_t left = limitTicks; SdlHost.waylandFrame && left > 0; left = end - HostTicks()) {
-        DispatchWithin(display, int(std::max<int64_t>(left * 1000 / kHostTicksPerSecond, 1)));
+    for (int64_t now = HostTicks(); SdlHost.waylandFrame && now < untilTicks; now = HostTicks()) {
+        DispatchWithin(display, untilTicks - now);
     }
-    return !SdlHost.waylandFrame;
+    if (SdlHost.waylandFrame) return false;
+    *heardTicks = HostTicks();
+    return true;
 }
-
-namespace {
-
-// Destroys an object of the host's, if there is one, and forgets it.
-template <typename Object, typename Destroy>
-void Release(Object*& object, Destroy destroy) {
-    if (object) destroy(object);
-    object = nullptr;
-}
-
-}  // namespace
 
 void SdlWaylandLeave() {
     for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
@@ -320,12 +513,18 @@ void SdlWaylandLeave() {
     Release(SdlHost.waylandSubcompositor, wl_subcompositor_destroy);
     Release(SdlHost.waylandCompositor, wl_compositor_destroy);
     Release(SdlHost.waylandShm, wl_shm_destroy);
-    Release(SdlHost.waylandKeyboard, wl_keyboard_destroy);
+    ForgetKeyboard();
+    Release(SdlHost.waylandKeymap, xkb_keymap_unref);
+    Release(SdlHost.waylandXkb, xkb_context_unref);
+    SdlHost.waylandStandardKeycodes.clear();
+    SdlHost.waylandSeatHasKeyboard = false;
+    if (SdlHost.waylandQueue) SDL_SetEventFilter(nullptr, nullptr);
     Release(SdlHost.waylandSeat, wl_seat_destroy);
     Release(SdlHost.waylandRegistry, wl_registry_destroy);
     Release(SdlHost.waylandQueue, wl_event_queue_destroy);
     SdlHost.waylandDisplay = nullptr;
     SdlHost.waylandKeys = {};
+    SdlHost.waylandBeat = RepaintBeat{};
 }
 
 // ---- the compositor's presence --------------------------------------------
