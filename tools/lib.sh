@@ -178,7 +178,7 @@ WAYLAND_PACKAGES=(weston xwayland libdecor-0-plugin-1-cairo)
 # The other desktops of the end-to-end tests (start_display): openbox, sway
 # with grim for its screenshots, kwin_wayland, a D-Bus session bus for each,
 # and xlogo, an X window to hold the focus.
-DESKTOP_PACKAGES=(openbox sway grim kwin-wayland dbus-daemon x11-apps)
+DESKTOP_PACKAGES=(openbox sway grim wtype kwin-wayland dbus-daemon x11-apps)
 
 # Waits up to 5 s for the socket $1 of a compositor that logs to $2; fails
 # showing the log if none appears.
@@ -362,13 +362,15 @@ declare_monitors() {
 # wallpaper (of a package not installed, which sway would say in a bar). The
 # session's X display, sway's Xwayland, goes in $1/xwayland.
 start_sway() {
-    local folder=$1
+    local folder=$1 backends=(WLR_BACKENDS=x11)
+    # Headless, with no input device: no keyboard until a program makes one.
+    [ "${2:-}" = headless ] && backends=(WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1)
     mkdir -p "$folder/home" "$folder/run"
     grep -v -e '^include /etc/sway/config.d/' -e '^output .* bg ' /etc/sway/config >"$folder/config"
     chown -R "$SESSION_USER:$SESSION_USER" "$folder"
     chmod 700 "$folder/run"
     start_session_bus "$folder" "${AS_SESSION_USER[@]}"
-    HOME=$folder/home XDG_RUNTIME_DIR=$folder/run WLR_BACKENDS=x11 WLR_RENDERER=pixman \
+    env HOME="$folder/home" XDG_RUNTIME_DIR="$folder/run" "${backends[@]}" WLR_RENDERER=pixman \
         "${AS_SESSION_USER[@]}" sway -c "$folder/config" </dev/null >"$folder/sway.log" 2>&1 &
     DISPLAY_PIDS+=" $!"
     wait_for_socket "$folder/run/wayland-1" "$folder/sway.log"
