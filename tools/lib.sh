@@ -362,7 +362,14 @@ declare_monitors() {
 # wallpaper (of a package not installed, which sway would say in a bar). The
 # session's X display, sway's Xwayland, goes in $1/xwayland.
 start_sway() {
-    local folder=$1 backends=(WLR_BACKENDS=x11)
+    local folder backends=(WLR_BACKENDS=x11)
+    # sway runs as SESSION_USER, who may not reach a folder inside the source
+    # tree (a clone in root's home): its files go in a folder of their own in
+    # /tmp, which $1 names.
+    mkdir -p "$(dirname "$1")"
+    ln -sfn "$(mktemp -d)" "$1"
+    chmod 755 "$1/"
+    folder=$(readlink -f "$1")
     # Headless, with no input device: no keyboard until a program makes one.
     [ "${2:-}" = headless ] && backends=(WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1)
     mkdir -p "$folder/home" "$folder/run"
@@ -390,7 +397,8 @@ start_sway() {
 # display, and with --xwayland ($2) its X display too; without it, DISPLAY
 # is not set, and the program is a Wayland client only.
 sway_client() {
-    local folder=$1 display=()
+    local folder display=()
+    folder=$(readlink -f "$1")
     [ "${2:-}" = --xwayland ] && display=(DISPLAY="$(cat "$folder/xwayland")")
     SWAY_CLIENT=("${AS_SESSION_USER[@]}" env -u DISPLAY "${display[@]}" HOME="$folder/home"
         XDG_RUNTIME_DIR="$folder/run" WAYLAND_DISPLAY=wayland-1 DBUS_SESSION_BUS_ADDRESS="unix:path=$folder/bus"
@@ -483,6 +491,13 @@ stop_display() {
     read -ra pids <<<"${DISPLAY_PIDS:-}"
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop_process "${pids[i]}"; done
     DISPLAY_PIDS=""
+    [ -z "${DISPLAY_FOLDER:-}" ] || remove_sway_folder "$DISPLAY_FOLDER/sway"
+}
+
+# Removes the folder in /tmp that start_sway named by the link $1, and the link.
+remove_sway_folder() {
+    [ -L "$1" ] || return 0
+    rm -rf "$(readlink "$1")" "$1"
 }
 
 build_preset() {
