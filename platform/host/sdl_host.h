@@ -80,6 +80,9 @@ struct SdlX11State {
     int focusRevertBefore = 0;
     // The type of RandR's event for a new size of the screen; 0 while unasked.
     int screenChangeEvent = 0;
+    // Whether X refused a request the host made for itself (Xlib's error
+    // handler takes no data of its own).
+    bool errorCaught = false;
 };
 
 struct SdlHostState {
@@ -133,7 +136,6 @@ struct SdlHostState {
     // The host's own connection, which tells when the compositor has gone,
     // and its file.
     wl_display* waylandWatch = nullptr;
-    int waylandWatchFile = -1;
     wl_event_queue* waylandQueue = nullptr;
     wl_registry* waylandRegistry = nullptr;
     wl_seat* waylandSeat = nullptr;
@@ -207,16 +209,13 @@ bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks);
 // monitors), and where the display's own pixel format is one SDL cannot
 // draw, a visual it can for SDL's windows; false elsewhere.
 void SdlX11EndOnLoss();
-bool SdlX11Start();
-// The desktop's monitors changed (RandR's event): read them again, and move
-// the window to the first.
-void SdlX11ReadMonitors();
+void SdlX11Start();
 // Just before the window is made: who has the focus, to give it back to at
 // the end. Once it is made, hidden: asks the window manager, if any, for it
 // to cover its monitor. Before it is given back: the focus, if the window
 // has it, goes back to what had it.
 void SdlX11NoteFocus();
-void SdlX11AskFullScreen();
+void SdlX11AskFullScreen(SDL_Window* window);
 void SdlX11GiveFocusBack();
 // Shown again while no window has the focus (another program's window that
 // had it went), the window takes it.
@@ -240,8 +239,5 @@ void SdlWaylandWatch(bool used);
 // Ends the program where the display went away: one line saying so, and code
 // 1, as where it could not be opened.
 [[noreturn]] void SdlEndForLostDisplay(const char* words);
-// Whether the display is X's with no window manager to act on a request for
-// full screen.
-bool SdlWindowManagerMissing();
 // The mouse reports relative counts only while the display is ours.
 void SdlFollowFocus(bool focused);

@@ -419,14 +419,14 @@ bool MakePresenter() {
 // window manager is asked to cover the monitor with it.
 SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
     constexpr Uint32 kFlags = SDL_WINDOW_ALLOW_HIGHDPI;
-    SDL_Rect bounds = {};
-    SDL_GetDisplayBounds(0, &bounds);
     if (!SdlHost.x11.display) {
         return SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0),
                                 desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
     }
     const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
     const SDL_Rect place = {monitor.x, monitor.y, monitor.width, monitor.height};
+    SDL_Rect bounds = {};
+    SDL_GetDisplayBounds(0, &bounds);
     SdlX11NoteFocus();
     if (SdlHost.x11.windowManager && SDL_RectEquals(&place, &bounds)) {
         return SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
@@ -434,8 +434,7 @@ SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
     SDL_Window* window = SDL_CreateWindow("ravlin", place.x, place.y, place.w, place.h,
                                           SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | kFlags);
     if (!window) return nullptr;
-    SdlHost.window = window;
-    SdlX11AskFullScreen();
+    SdlX11AskFullScreen(window);
     SDL_ShowWindow(window);
     return window;
 }

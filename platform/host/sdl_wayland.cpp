@@ -545,11 +545,13 @@ void IgnoreRemoval(void*, wl_registry*, uint32_t) {}
 
 constexpr wl_registry_listener kSeatFinder = {NoteSeat, IgnoreRemoval};
 
+constexpr char kCompositorGone[] = "the connection to the Wayland compositor was broken";
+
 void WatchCompositor(wl_display* display) {
     pollfd connection = {wl_display_get_fd(display), POLLIN, 0};
     while (poll(&connection, 1, -1) < 0 || wl_display_dispatch(display) >= 0) {
     }
-    SdlEndForLostDisplay("the connection to the Wayland compositor was broken");
+    SdlEndForLostDisplay(kCompositorGone);
 }
 
 }  // namespace
@@ -568,18 +570,19 @@ bool SdlWaylandSeatMissing() {
 
 namespace {
 
-constexpr char kLostCompositor[] = ": lost the display: the connection to the Wayland compositor was broken\n";
-
 // SDL 2.26 reads the compositor's globals once as its Wayland driver starts;
 // where the compositor goes in the middle, SDL finds no seat and crashes on
 // the one it lacks. A crash there, with the compositor gone, is the loss of
 // the display and ends the program as such; any other stays a crash.
+// The line is written as SdlEndForLostDisplay words it, with calls that a
+// signal handler may make.
 void EndIfCompositorGone(int) {
-    pollfd watch = {SdlHost.waylandWatchFile, POLLIN, 0};
+    pollfd watch = {wl_display_get_fd(SdlHost.waylandWatch), POLLIN, 0};
     if (poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP)) {
-        const char* name = program_invocation_short_name;
-        [[maybe_unused]] ssize_t written = write(STDERR_FILENO, name, std::strlen(name));
-        written = write(STDERR_FILENO, kLostCompositor, sizeof(kLostCompositor) - 1);
+        const char* const parts[] = {program_invocation_short_name, ": lost the display: ", kCompositorGone, "\n"};
+        for (const char* part : parts) {
+            [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, part, std::strlen(part));
+        }
         _exit(1);
     }
     std::signal(SIGSEGV, SIG_DFL);  // the crash happens again, as a crash
@@ -588,7 +591,7 @@ void EndIfCompositorGone(int) {
 }  // namespace
 
 bool SdlWaylandStart() {
-    SdlHost.waylandWatchFile = SdlHost.waylandWatch ? wl_display_get_fd(SdlHost.waylandWatch) : -1;
+    if (!SdlHost.waylandWatch) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     auto* previous = std::signal(SIGSEGV, EndIfCompositorGone);
     const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     std::signal(SIGSEGV, previous);

@@ -40,17 +40,18 @@
 
 namespace {
 
-// The X display SDL draws on and the window's X window, or a null display
+// The X display SDL draws a window on and its X window, or a null display
 // under another video driver.
-Display* XDisplayOfWindow(Window* xWindow = nullptr) {
+Display* XDisplayOf(SDL_Window* window, Window* xWindow = nullptr) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!SdlHost.window || !SDL_GetWindowWMInfo(SdlHost.window, &info) || info.subsystem != SDL_SYSWM_X11) {
-        return nullptr;
-    }
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
     if (xWindow) *xWindow = info.info.x11.window;
     return info.info.x11.display;
 }
+
+// The same for the host's window.
+Display* XDisplayOfWindow(Window* xWindow = nullptr) { return XDisplayOf(SdlHost.window, xWindow); }
 
 bool OnX11() { return std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0; }
 
@@ -63,10 +64,8 @@ int EndForLostDisplay(Display* display) {
 
 // An X error on a request made for the host alone: the window it named is
 // gone. Xlib's own handler, and SDL's before it, would end the program.
-bool errorCaught = false;
-
 int CatchError(Display*, XErrorEvent*) {
-    errorCaught = true;
+    SdlHost.x11.errorCaught = true;
     return 0;
 }
 
@@ -75,12 +74,12 @@ int CatchError(Display*, XErrorEvent*) {
 template <typename Call>
 bool Answered(Display* display, Call call) {
     XSync(display, False);
-    errorCaught = false;
+    SdlHost.x11.errorCaught = false;
     auto* previous = XSetErrorHandler(CatchError);
     call();
     XSync(display, False);
     XSetErrorHandler(previous);
-    return !errorCaught;
+    return !SdlHost.x11.errorCaught;
 }
 
 bool WindowManagerRuns(Display* display) {
@@ -147,18 +146,15 @@ void ChooseVisualSdlCanDraw(Display* display) {
 
 void SdlX11EndOnLoss() { XSetIOErrorHandler(EndForLostDisplay); }
 
-bool SdlX11Start() {
+void SdlX11Start() {
     SdlX11State& x11 = SdlHost.x11;
-    if (x11.display || !OnX11()) return x11.display != nullptr;
+    if (x11.display || !OnX11()) return;
     x11.display = XOpenDisplay(nullptr);
-    if (!x11.display) return false;
+    if (!x11.display) return;
     x11.windowManager = WindowManagerRuns(x11.display);
     x11.monitors = MonitorsOf(x11.display);
     ChooseVisualSdlCanDraw(x11.display);
-    return true;
 }
-
-bool SdlWindowManagerMissing() { return SdlHost.x11.display && !SdlHost.x11.windowManager; }
 
 // ---- the focus ------------------------------------------------------------
 
@@ -192,7 +188,7 @@ bool FocusShownWindow(Display* display, Window window, int revertTo) {
     return Answered(display, [&] {
         XWindowAttributes attributes = {};
         if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) {
-            errorCaught = true;
+            SdlHost.x11.errorCaught = true;
             return;
         }
         XSetInputFocus(display, window, revertTo, CurrentTime);
@@ -225,9 +221,9 @@ void SdlX11GiveFocusBack() {
 
 // A window manager of today covers a window's monitor with it when the
 // window asks, before it is shown, with _NET_WM_STATE.
-void SdlX11AskFullScreen() {
+void SdlX11AskFullScreen(SDL_Window* sdlWindow) {
     Window window = None;
-    Display* display = XDisplayOfWindow(&window);
+    Display* display = XDisplayOf(sdlWindow, &window);
     if (!display || !SdlHost.x11.windowManager) return;
     const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
     const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
@@ -235,7 +231,11 @@ void SdlX11AskFullScreen() {
                     reinterpret_cast<const unsigned char*>(&fullScreen), 1);
 }
 
-void SdlX11ReadMonitors() {
+namespace {
+
+// The desktop's monitors changed (RandR's event): they are read again, and
+// the window moves to the first.
+void ReadMonitors() {
     if (!SdlHost.x11.display) return;
     SdlHost.x11.monitors = MonitorsOf(SdlHost.x11.display);
     Window window = None;
@@ -244,6 +244,8 @@ void SdlX11ReadMonitors() {
     const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
     XMoveResizeWindow(display, window, monitor.x, monitor.y, unsigned(monitor.width), unsigned(monitor.height));
 }
+
+}  // namespace
 
 // The window's pixel format in X's words: its depth and its visual's class.
 std::string SdlX11PixelFormat() {
@@ -291,5 +293,5 @@ void SdlX11SystemEvent(const SDL_SysWMmsg& message) {
     XEvent event = message.msg.x11.event;
     if (event.type != SdlHost.x11.screenChangeEvent) return;
     XRRUpdateConfiguration(&event);  // the size, turned as the screen is
-    SdlX11ReadMonitors();
+    ReadMonitors();
 }
