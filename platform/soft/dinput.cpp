@@ -116,6 +116,10 @@ struct SoftInputDevice final : IDirectInputDevice7A {
     bool overflowed = false;
     // The mouse's axis counts since its state was last read.
     LONG moved[3] = {};
+    // Keys (the keyboard's, by scan code) or buttons (the mouse's) pressed
+    // since the state was last read: a tap between two reads shows as down
+    // at the first of them and up at the next.
+    bool pressedUnread[kKeyCount] = {};
 };
 
 struct DirectInputState {
@@ -225,7 +229,11 @@ void Deliver(DeviceKind kind, DWORD offset, DWORD data, DWORD sequence) {
     DWORD time = SoftTickCount();
     for (SoftInputDevice* device : Dinput.devices) {
         if (device->kind != kind || !device->acquired) continue;
-        if (kind == DeviceKind::Mouse && offset <= kMouseWheel) Count(device->moved[offset / 4], data);
+        if (kind == DeviceKind::Mouse && offset <= kMouseWheel) {
+            Count(device->moved[offset / 4], data);
+        } else if (data == kButtonDown) {
+            device->pressedUnread[kind == DeviceKind::Mouse ? offset - kFirstMouseButton : offset] = true;
+        }
         Buffer(*device, offset, data, time, sequence);
     }
 }
@@ -258,28 +266,36 @@ void ButtonChanged(int32_t button, bool down) {
 
 void FocusLost() {
     for (SoftInputDevice* device : Dinput.devices) {
+        // Keys and buttons released elsewhere never come back as releases,
+        // so they all read as up from now on.
+        std::fill(std::begin(device->pressedUnread), std::end(device->pressedUnread), false);
         if (!device->acquired || !(device->level & DISCL_FOREGROUND)) continue;
         device->acquired = false;
         device->inputLost = true;
     }
-    // Keys and buttons released elsewhere never come back as releases.
     std::fill(std::begin(Dinput.keysDown), std::end(Dinput.keysDown), false);
     std::fill(std::begin(Dinput.buttonsDown), std::end(Dinput.buttonsDown), false);
 }
 
 // ---- reading --------------------------------------------------------------
 
-void ReadKeyboard(BYTE* keys) {
-    for (int i = 0; i < kKeyCount; ++i) keys[i] = Dinput.keysDown[i] ? kButtonDown : 0;
+// A key is down if it is held, or was pressed since the last read.
+void ReadKeyboard(SoftInputDevice& device, BYTE* keys) {
+    for (int i = 0; i < kKeyCount; ++i) keys[i] = Dinput.keysDown[i] || device.pressedUnread[i] ? kButtonDown : 0;
+    std::fill(std::begin(device.pressedUnread), std::end(device.pressedUnread), false);
 }
 
-// The axes count what moved since the last read of the state.
+// The axes count what moved since the last read of the state; the buttons
+// are read as the keyboard's keys are.
 void ReadMouse(SoftInputDevice& device, MouseStateData* state) {
     state->x = device.moved[0];
     state->y = device.moved[1];
     state->z = device.moved[2];
-    for (int i = 0; i < kMouseButtons; ++i) state->buttons[i] = Dinput.buttonsDown[i] ? kButtonDown : 0;
+    for (int i = 0; i < kMouseButtons; ++i) {
+        state->buttons[i] = Dinput.buttonsDown[i] || device.pressedUnread[i] ? kButtonDown : 0;
+    }
     std::fill(std::begin(device.moved), std::end(device.moved), 0);
+    std::fill(std::begin(device.pressedUnread), std::end(device.pressedUnread), false);
 }
 
 // Takes up to `room` events out of the buffer (only looks, when peeking),
@@ -478,6 +494,7 @@ HRESULT SoftInputDevice::Acquire() {
     buffered.clear();
     overflowed = false;
     std::fill(std::begin(moved), std::end(moved), 0);
+    std::fill(std::begin(pressedUnread), std::end(pressedUnread), false);
     return DI_OK;
 }
 
@@ -501,7 +518,7 @@ HRESULT SoftInputDevice::GetDeviceState(DWORD cbData, LPVOID lpvData) {
     if (kind == DeviceKind::Mouse) {
         ReadMouse(*this, static_cast<MouseStateData*>(lpvData));
     } else {
-        ReadKeyboard(static_cast<BYTE*>(lpvData));
+        ReadKeyboard(*this, static_cast<BYTE*>(lpvData));
     }
     return DI_OK;
 }

@@ -117,6 +117,16 @@ TEST_F(DisplayTest, AReleasedKeyEndsTheProgramAfterThirtyNineShrinkingFrames) {
     EXPECT_LT(frames[7].ticks - frames[6].ticks, wait);
 }
 
+// A key pressed and released between two frames is seen down at the first
+// read and up at the next: it ends the program a frame later than a release
+// of a key held from the start.
+TEST_F(DisplayTest, AKeyTappedBetweenTwoFramesEndsTheProgramAFrameLater) {
+    KeyAt(3, DIK_F5, true);
+    KeyAt(3, DIK_F5, false);
+    EXPECT_EQ(RunProgram(), Exited(0));
+    EXPECT_EQ(HeadlessFrames().size(), 5u + 39u + 1u);
+}
+
 TEST_F(DisplayTest, OnlyAMoveOfMoreThanFiftyRightOrDownEndsTheProgram) {
     for (int32_t x : {50, -500}) {
         for (bool downward : {false, true}) {

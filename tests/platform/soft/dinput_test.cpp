@@ -287,21 +287,31 @@ TEST_F(SoftDirectInputTest, FocusLossTakesForegroundDevicesAndTheirNextReadSaysS
     EXPECT_EQ(Read(mouse, 24), (std::vector<std::pair<DWORD, LONG>>{{12, 0x80}}));
 }
 
+std::vector<int> KeysDown(IDirectInputDevice7A* keyboard) {
+    BYTE keys[256] = {};
+    EXPECT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
+    std::vector<int> down;
+    for (int i = 0; i < 256; ++i) {
+        if (keys[i]) down.push_back(i * 1000 + keys[i]);
+    }
+    return down;
+}
+
 TEST_F(SoftDirectInputTest, KeyboardStateShowsTheKeysHeldDownByScanCode) {
     IDirectInputDevice7A* keyboard = Keyboard(kKeyboardLevel, false);
-    Arrive({Key(DIK_F2, true)});  // before the acquisition, and still down after it
+    Arrive({Key(DIK_F2, true), Key(DIK_B, true), Key(DIK_B, false)});  // F2 still down after the acquisition
     BYTE keys[256] = {};
     EXPECT_EQ(keyboard->GetDeviceState(256, keys), DIERR_NOTACQUIRED);
     ASSERT_EQ(keyboard->Acquire(), DI_OK);
     Arrive({Key(DIK_A, true), Key(DIK_UP, true), Key(DIK_UP, true), Key(DIK_A, false), Key(300, true)});
     EXPECT_EQ(keyboard->GetDeviceState(255, keys), DIERR_INVALIDPARAM);
     EXPECT_EQ(keyboard->GetDeviceState(256, nullptr), DIERR_INVALIDPARAM);
-    ASSERT_EQ(keyboard->GetDeviceState(256, keys), DI_OK);
-    std::vector<int> down;
-    for (int i = 0; i < 256; ++i) {
-        if (keys[i]) down.push_back(i * 1000 + keys[i]);
-    }
-    EXPECT_EQ(down, (std::vector<int>{DIK_F2 * 1000 + 0x80, DIK_UP * 1000 + 0x80}));
+    // A tapped between the reads is down at the first and up at the next.
+    EXPECT_EQ(KeysDown(keyboard), (std::vector<int>{DIK_A * 1000 + 0x80, DIK_F2 * 1000 + 0x80, DIK_UP * 1000 + 0x80}));
+    EXPECT_EQ(KeysDown(keyboard), (std::vector<int>{DIK_F2 * 1000 + 0x80, DIK_UP * 1000 + 0x80}));
+    Arrive({Key(DIK_UP, false), Key(DIK_UP, true), Key(DIK_UP, false)});
+    EXPECT_EQ(KeysDown(keyboard), (std::vector<int>{DIK_F2 * 1000 + 0x80, DIK_UP * 1000 + 0x80}));
+    EXPECT_EQ(KeysDown(keyboard), (std::vector<int>{DIK_F2 * 1000 + 0x80}));
 }
 
 TEST_F(SoftDirectInputTest, MouseEventsComeInOrderOfArrivalWithOffsetsCountsTimesAndSequence) {
@@ -329,6 +339,12 @@ TEST_F(SoftDirectInputTest, MouseEventsComeInOrderOfArrivalWithOffsetsCountsTime
     ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
     EXPECT_EQ(std::vector<int>({state.x, state.buttons[0], state.buttons[1], state.buttons[2]}),
               (std::vector<int>{0, 0, 0x80, 0x80}));
+    // A click between two reads is down at the first and up at the next.
+    Arrive({Button(1, true), Button(1, false)});
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.buttons[0], 0x80);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.buttons[0], 0);
 }
 
 TEST_F(SoftDirectInputTest, ReadsTakeNoMoreThanAskedAndTheBufferKeepsNoMoreThanItsSize) {
