@@ -65,8 +65,9 @@ install_packages() {
 BUILD_PACKAGES=(cmake make g++ clang libclang-rt-14-dev pkg-config clang-tidy libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxrandr-dev libwayland-dev libbenchmark-dev libcairo2-dev g++-mingw-w64-i686 python3 python3-pil)
 
 # The web build and its tests: Emscripten (with the Node.js module its
-# optimiser needs) and a browser to run them in.
-WEB_PACKAGES=(emscripten node-acorn chromium)
+# optimiser needs) and the three browser engines to run them in: Chromium,
+# Firefox, and WebKitGTK's MiniBrowser with its WebDriver.
+WEB_PACKAGES=(emscripten node-acorn chromium firefox-esr webkit2gtk-driver)
 
 # Wine with its 32-bit part, for the Windows build's tests.
 ensure_wine() {

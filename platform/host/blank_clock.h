@@ -1,12 +1,15 @@
-// The SDL host's clock of vertical blanks, on the host's clock: one blank at
+// The hosts' clock of vertical blanks, on the host's clock: one blank at
 // `origin`, the others 1/refresh of a second apart, before it and after. On
 // native Wayland the compositor's repaints, where they keep the refresh's
-// beat, move it onto them.
+// beat, move it onto them. In a browser, the refresh is learnt from the gaps
+// between animation frames.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/host/kit.h"
 
@@ -73,4 +76,19 @@ inline int64_t FollowRepaint(RepaintBeat& beat, int64_t origin, int refresh, int
     beat.offset = offset - move;
     beat.heard = onBeat;
     return move;
+}
+
+// The refresh rate of a display whose frames come `gap` ms apart. Displays
+// run at one of a few standard rates, and a browser whose frames follow a
+// timer of its own gives them a little late: a rate within 5% of a standard
+// one is that one, any other is rounded to whole frames a second.
+inline int RefreshOfFrameGap(double gap) {
+    constexpr int kStandardRates[] = {24, 25, 30, 48, 50, 60, 72, 75, 85, 90, 100, 120, 144, 165, 240, 360};
+    if (!(gap > 0)) return 60;
+    const double rate = 1000 / gap;
+    const int nearest = *std::min_element(std::begin(kStandardRates), std::end(kStandardRates), [rate](int a, int b) {
+        return std::abs(rate - a) / a < std::abs(rate - b) / b;
+    });
+    if (std::abs(rate - nearest) <= nearest * 0.05) return nearest;
+    return std::max(1, static_cast<int>(std::lround(rate)));
 }

@@ -5,8 +5,13 @@
 // - The clock is the page's performance.now().
 // - The one desktop is the page's viewport in device pixels.
 // - The exclusive display is the page's canvas: a present converts the
-//   changed rectangle to RGBA and puts it into the canvas with putImageData.
-//   The vertical blank is the browser's next animation frame.
+//   changed rectangle to RGBA and puts it into the canvas with putImageData,
+//   which the browser shows at its next animation frame.
+// - The vertical blanks are the host's own clock of them, as on a display
+//   without vertical sync: an animation frame is no blank, since a browser
+//   may give one at once after a pause. The page measures the gap between a
+//   few animation frames in a row while the program already runs; until
+//   then the clock runs at 60 a second.
 // - Events come from the page's listeners, which this host adds when it
 //   starts and removes at the end: keys by KeyboardEvent.code, the mouse's
 //   movementX/movementY, a finger as the mouse (its moves in device pixels),
@@ -19,9 +24,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
 #include "platform/host/scan_line.h"
@@ -34,7 +41,7 @@ void WebKeyCode(const char* name, int code);
 double WebNow();
 int WebViewportWidth();
 int WebViewportHeight();
-int WebRefreshRate();
+double WebMeasuredFrameGap(double* lastFrame);
 void WebCanvasOpen(int width, int height);
 void WebCanvasCursor(bool visible);
 void WebCanvasPut(const uint32_t* rgba, int width, int height, int left, int top, int right, int bottom);
@@ -50,7 +57,12 @@ constexpr double kTicksPerMillisecond = kHostTicksPerSecond / 1000.0;
 struct WebHostState {
     bool pageStarted = false;
     double start = 0;  // performance.now() when the host started, in ms
-    int refresh = 60;  // the page's animation frames a second, as it measured them
+    // The clock of vertical blanks, on the host's clock: one blank at the
+    // origin, the others 1/refresh of a second apart. `measured` once the
+    // page's measure of the refresh is taken.
+    int refresh = 60;
+    int64_t blankOrigin = 0;
+    bool measured = false;
     bool displayOpen = false;
     int width = 0;  // the open mode: the canvas's size
     int height = 0;
@@ -58,8 +70,6 @@ struct WebHostState {
     bool wholeFrameDue = true;
     // The canvas's picture as RGBA, which putImageData takes.
     std::vector<uint32_t> rgba;
-    // The last animation frame's time (ms): the vertical blanks follow it.
-    double blankOrigin = 0;
     // What the page reads for its frame report: the time the program ran
     // since the last present, not counting sleeps, and where that began.
     double workMs = 0;
@@ -76,10 +86,14 @@ static_assert(int(HostEventType::FocusLost) == 0 && int(HostEventType::FocusGain
 
 // ---- the page's half ------------------------------------------------------
 
-// Waits for the browser's next animation frame and answers its time in ms.
-// It suspends the program: Asyncify waits for an EM_ASYNC_JS function.
+// Tells the page of the end, and leaves the program suspended for good: its
+// stack is never unwound by a throw, which would reach the page as an
+// uncaught error. Asyncify suspends the program at an EM_ASYNC_JS function.
 // clang-format off
-EM_ASYNC_JS(double, WebAnimationFrame, (), { return await new Promise((resolve) => requestAnimationFrame(resolve)); });
+EM_ASYNC_JS(void, WebEnd, (int code), {
+    if (Module.onExit) Module.onExit(code);
+    await new Promise(() => {});
+});
 // clang-format on
 
 // The page's listeners and key table, the first time the host is asked anything.
@@ -90,7 +104,30 @@ void StartPage() {
     for (const WebKey& key : WebKeys()) WebKeyCode(key.name, key.code);
     WebHost.start = WebNow();
     WebHost.workSince = WebHost.start;
-    WebHost.refresh = std::max(WebRefreshRate(), 1);
+}
+
+int64_t TicksAt(double ms) { return static_cast<int64_t>((ms - WebHost.start) * kTicksPerMillisecond); }
+
+// The page's measure of the refresh, once it has one: the clock runs at that
+// rate from the last animation frame measured.
+void TakeMeasuredRefresh() {
+    if (WebHost.measured) return;
+    double lastFrame = 0;
+    const double gap = WebMeasuredFrameGap(&lastFrame);
+    if (gap <= 0) return;
+    WebHost.measured = true;
+    WebHost.refresh = RefreshOfFrameGap(gap);
+    WebHost.blankOrigin = TicksAt(lastFrame);
+}
+
+// Sleeps until the clock's first blank after now. A browser's timer may
+// wake a little early, so the wait goes on until the blank has come.
+void WaitForVerticalBlank() {
+    TakeMeasuredRefresh();
+    const int64_t blank = BlankAfter(WebHost.blankOrigin, WebHost.refresh, HostTicks());
+    for (int64_t now = HostTicks(); now < blank; now = HostTicks()) {
+        emscripten_sleep(static_cast<unsigned>(std::ceil(double(blank - now) / kTicksPerMillisecond)));
+    }
 }
 
 }  // namespace
@@ -99,23 +136,26 @@ void StartPage() {
 
 int64_t HostTicks() {
     StartPage();
-    return static_cast<int64_t>((WebNow() - WebHost.start) * kTicksPerMillisecond);
+    return TicksAt(WebNow());
 }
 
 int64_t HostTicksPerSecond() { return kHostTicksPerSecond; }
 
+// The time asleep is not the program's work.
 void HostSleep(uint32_t milliseconds) {
-    const double before = WebNow();
-    WebHost.workMs += before - WebHost.workSince;
+    StartPage();
+    WebHost.workMs += WebNow() - WebHost.workSince;
     emscripten_sleep(milliseconds);
     WebHost.workSince = WebNow();
 }
 
-// The page hears of the end through Module.onExit, with the code.
+// The page hears of the end through Module.onExit, with the code. The
+// program is not unwound: nothing of it runs again.
 void HostExit(uint32_t code) {
     StartPage();
     WebPageEnd();
-    emscripten_force_exit(static_cast<int>(code));
+    WebEnd(static_cast<int>(code));
+    std::abort();  // not reached: the program is never resumed
 }
 
 // ---- desktops -------------------------------------------------------------
@@ -128,6 +168,7 @@ HostDesktop HostDesktopAt(int index) {
 
 HostDesktopMode HostPrimaryDesktop() {
     StartPage();
+    TakeMeasuredRefresh();
     return {WebViewportWidth(), WebViewportHeight(), 32, WebHost.refresh};
 }
 
@@ -148,7 +189,6 @@ bool HostDisplayOpen(int width, int height, int depth) {
         WebCanvasOpen(width, height);
     }
     WebHost.displayOpen = true;
-    WebHost.blankOrigin = WebNow();
     WebHost.workSince = WebNow();
     return true;
 }
@@ -171,8 +211,8 @@ void ConvertToRgba(const uint8_t* pixels, int pitch, const HostRect& area) {
 
 }  // namespace
 
-// The picture reaches the canvas at the animation frame that follows, as a
-// display shows a flipped buffer at its next vertical blank.
+// A present at the vertical blank waits for the clock's next one. The
+// picture reaches the screen at the browser's next animation frame.
 void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
                         bool atVerticalBlank) {
     if (!WebHost.displayOpen) return;
@@ -185,7 +225,7 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     double waited = 0;
     if (atVerticalBlank) {
         const double beforeWait = WebNow();
-        WebHost.blankOrigin = WebAnimationFrame();
+        WaitForVerticalBlank();
         waited = WebNow() - beforeWait;
     }
     if (any) {
@@ -198,17 +238,18 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     WebHost.workSince = end;
 }
 
-// Refresh intervals begin at the animation frames.
+// Refresh intervals begin at the clock's blanks.
 int HostDisplayScanLine() {
     const int lines = WebHost.displayOpen ? WebHost.height : HostPrimaryDesktop().height;
-    const double period = 1000.0 / WebHost.refresh;
-    const double since = std::max(WebNow() - WebHost.blankOrigin, 0.0);
-    const auto phase = static_cast<int64_t>(std::fmod(since, period) * kTicksPerMillisecond);
-    return ScanLineAt(phase, static_cast<int64_t>(period * kTicksPerMillisecond), lines);
+    const int64_t now = HostTicks();
+    const int64_t last =
+        NthBlank(WebHost.blankOrigin, WebHost.refresh, LastBlankNumber(WebHost.blankOrigin, WebHost.refresh, now));
+    return ScanLineAt(now - last, BlankAfter(WebHost.blankOrigin, WebHost.refresh, now) - last, lines);
 }
 
 int HostDisplayRefreshRate() {
     StartPage();
+    TakeMeasuredRefresh();
     return WebHost.refresh;
 }
 

@@ -2,7 +2,8 @@
 // object Module.webHost (the canvas, its context, the key table and the
 // events not yet taken), the page's listeners, and the calls the C++ half
 // (web.cpp) makes. Events wait in `events` as [type, code, x, y], the type
-// numbered as HostEventType in host.h.
+// numbered as HostEventType in host.h. The page's refresh is measured as the
+// program starts, from a run of animation frames.
 mergeInto(LibraryManager.library, {
   // Makes Module.webHost and adds the page's listeners. Key codes are added
   // by WebKeyCode.
@@ -12,8 +13,19 @@ mergeInto(LibraryManager.library, {
     const host = Module.webHost = {
       canvas: Module.canvas || document.querySelector("canvas"),
       events: [], keyCodes: new Map(), keysDown: new Set(), active: true, asked: false,
-      refresh: Module.refreshRate || 60, listeners: [], Type: Type,
+      frameGap: 0, lastFrame: 0, listeners: [], Type: Type,
     };
+    // The refresh: the median gap (ms) of a dozen animation frames in a row;
+    // the last of them is a blank.
+    const frames = [];
+    const measure = (time) => {
+      frames.push(time);
+      if (frames.length < 12) return requestAnimationFrame(measure);
+      const gaps = frames.slice(1).map((t, i) => t - frames[i]).sort((a, b) => a - b);
+      host.lastFrame = time;
+      host.frameGap = gaps[gaps.length >> 1] || 1000 / 60;
+    };
+    requestAnimationFrame(measure);
     host.context = host.canvas.getContext("2d", {alpha: false});
     const push = (type, code, x, y) => host.events.push([type, code, x, y]);
     const focus = (active) => {
@@ -109,13 +121,20 @@ mergeInto(LibraryManager.library, {
 
   WebViewportWidth: function() { return Math.round(window.innerWidth * (window.devicePixelRatio || 1)); },
   WebViewportHeight: function() { return Math.round(window.innerHeight * (window.devicePixelRatio || 1)); },
-  WebRefreshRate: function() { return Module.webHost.refresh; },
+  // The gap measured between animation frames, with the time of the last of
+  // them at lastFrame[0]; 0 until it is measured.
+  WebMeasuredFrameGap: function(lastFrame) {
+    const host = Module.webHost;
+    if (host.frameGap) HEAPF64[lastFrame >> 3] = host.lastFrame;
+    return host.frameGap;
+  },
 
-  // Sizes the canvas for a mode; the keys down now come back as KeyHeld.
+  // Sizes the canvas for a mode (a canvas already of that size is kept as it
+  // is); the keys down now come back as KeyHeld.
   WebCanvasOpen: function(width, height) {
     const host = Module.webHost;
-    host.canvas.width = width;
-    host.canvas.height = height;
+    if (host.canvas.width !== width) host.canvas.width = width;
+    if (host.canvas.height !== height) host.canvas.height = height;
     host.image = null;
     for (const code of host.keysDown) host.events.push([host.Type.KeyHeld, code, 0, 0]);
   },

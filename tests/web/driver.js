@@ -1,19 +1,21 @@
 // The browser tests' driver, loaded by the page when its address names it
 // (tools/web_e2e.py serves it). It acts on the page after given presents and
 // reports to the server that serves the page:
-//   events=N:ACTION,...  after present N: down:CODE, up:CODE (KeyboardEvent.code),
-//                        move:DX:DY, swipe:DX:DY (a finger's, in CSS px), away:MS (the page loses the focus, and has
+//   events=N:ACTION,...  after present N: down:CODE, up:CODE, tap:CODE (down and up at once; CODE is a
+//                        KeyboardEvent.code), move:DX:DY, swipe:DX:DY (a finger's, in CSS px), away:MS (the page loses the focus, and has
 //                        it back MS later), hide:MS (the page is hidden, and
 //                        shown again MS later)
 //   dump=N,...           after present N, post the canvas as a 24-bit BMP
 //   bench=N              at the end, post the timings of the frames while
 //                        running (11 to N) and of the shrinking end once its
-//                        frames no longer wait 40 ms (N + 5 to N + 40)
+//                        frames no longer wait 40 ms (N + 5 to N + 40), and
+//                        the ms from the wasm's compilation to the first present
 //   again=1              after the end, press a key and wait for the program's
 //                        first present again
 // At the end it posts the exit code, the presents counted, whether the canvas
-// is black, and ravlin.bmp when the program wrote one; then "done". If the
-// program cannot load or stops, it posts the page's note, then "done".
+// is black, and ravlin.bmp when the program wrote one; a moment later "done",
+// with the errors that reached the console. If the program cannot load or
+// stops, it posts the page's note, then "done".
 (() => {
   const params = new URLSearchParams(location.search);
   const list = (name) => (params.get(name) || '').split(',').filter(Boolean);
@@ -25,6 +27,21 @@
   }
   const dumps = new Set(list('dump').map(Number));
   const benchFrames = +(params.get('bench') || 0);
+
+  // What would reach the console as an error: uncaught errors and rejections,
+  // and console.error.
+  const errors = [];
+  window.addEventListener('error', (event) => errors.push(String(event.error || event.message)));
+  window.addEventListener('unhandledrejection', (event) => errors.push(String(event.reason)));
+  const consoleError = console.error;
+  console.error = (...words) => { errors.push(words.join(' ')); consoleError(...words); };
+
+  // When the wasm was compiled, which the first present is timed from.
+  let compiledAt = 0;
+  for (const name of ['instantiate', 'instantiateStreaming']) {
+    const original = WebAssembly[name];
+    WebAssembly[name] = (...args) => original(...args).then((result) => { compiledAt = performance.now(); return result; });
+  }
 
   let presents = 0;
   let away = false;
@@ -76,9 +93,13 @@
     document.dispatchEvent(new Event('visibilitychange'));
   };
 
+  const key = (type, code) => window.dispatchEvent(new KeyboardEvent(type, {code, bubbles: true}));
   const act = ([name, a, b]) => {
     if (name === 'down' || name === 'up') {
-      window.dispatchEvent(new KeyboardEvent(name === 'down' ? 'keydown' : 'keyup', {code: a, bubbles: true}));
+      key(name === 'down' ? 'keydown' : 'keyup', a);
+    } else if (name === 'tap') {
+      key('keydown', a);
+      key('keyup', a);
     } else if (name === 'move') {
       window.dispatchEvent(new MouseEvent('mousemove', {movementX: +a, movementY: +(b || 0), bubbles: true}));
     } else if (name === 'swipe') {
@@ -107,19 +128,23 @@
   };
 
   let endedAfter = 0;  // presents before the end, once it came
+  let firstFrameAt = 0;
   window.onRavlinFrame = (workMs, presentMs) => {
     ++presents;
-    if (endedAfter && presents === endedAfter + 1) post('done', JSON.stringify({startedAgain: true}));
+    if (!firstFrameAt) firstFrameAt = performance.now();
+    if (endedAfter && presents === endedAfter + 1) post('done', JSON.stringify({startedAgain: true, errors}));
     if (away) ++presentsWhileAway;
     frames.push({at: performance.now(), workMs, presentMs});
     if (dumps.has(presents)) post('dump-' + presents, canvasBmp());
     for (const action of actions.get(presents) || []) act(action);
   };
 
-  // Frames a second, and the median ms a frame spent in wasm and in the present.
+  // Frames a second, over the whole group and from its median gap, and the
+  // median ms a frame spent in wasm and in the present.
   const timings = (group) => ({
     frames: group.length,
     framesPerSecond: (group.length - 1) * 1000 / (group[group.length - 1].at - group[0].at),
+    steadyFramesPerSecond: 1000 / median(group.slice(1).map((f, i) => f.at - group[i].at)),
     workMs: median(group.map((f) => f.workMs)),
     presentMs: median(group.map((f) => f.presentMs)),
   });
@@ -133,7 +158,8 @@
     if (benchFrames) {
       // The first frames, while the page settles, are not counted.
       post('bench', JSON.stringify({running: timings(frames.slice(10, benchFrames)),
-                                    shrinking: timings(frames.slice(benchFrames + 4, benchFrames + 40))}));
+                                    shrinking: timings(frames.slice(benchFrames + 4, benchFrames + 40)),
+                                    firstFrameMs: firstFrameAt - compiledAt, sinceNavigationMs: firstFrameAt}));
     }
     const {width, height, data} = canvasPixels();
     let black = true;
@@ -145,11 +171,8 @@
                                 devicePixelRatio, icon: document.getElementById('icon').href,
                                 note: document.getElementById('note').textContent}));
     endedAfter = presents;
-    if (!params.has('again')) {
-      post('done', '{}');
-      return;
-    }
-    // After the page's own onExit work, as a person would press a key later.
-    setTimeout(() => window.dispatchEvent(new KeyboardEvent('keydown', {code: 'KeyB', bubbles: true})), 100);
+    // After the page's own onExit work, and whatever follows the end, as a
+    // person would press a key later.
+    setTimeout(() => (params.has('again') ? key('keydown', 'KeyB') : post('done', JSON.stringify({errors}))), 200);
   };
 })();

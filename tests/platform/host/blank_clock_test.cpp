@@ -1,6 +1,7 @@
-// The SDL host's clock of vertical blanks on native Wayland, against model
-// compositors: presents go at the refresh whatever the compositor's pace, and
-// follow the beat of one that keeps it.
+// The hosts' clock of vertical blanks: on native Wayland against model
+// compositors (presents go at the refresh whatever the compositor's pace, and
+// follow the beat of one that keeps it), and the refresh a browser's frames
+// tell.
 #include "platform/host/blank_clock.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,16 @@ TEST(BlankClock, NumbersTheBlanksBeforeItsOriginOnTheSameBeat) {
     EXPECT_EQ(BlankAfter(origin, kRefresh, 0), NthBlank(origin, kRefresh, -10));
     EXPECT_EQ(OffsetFromBlank(origin, kRefresh, origin - 5), -5);
     EXPECT_EQ(OffsetFromBlank(origin, kRefresh, NthBlank(origin, kRefresh, -3) + 7), 7);
+}
+
+// Firefox's timer-driven frames come 17.2 ms apart on a 60 Hz display.
+TEST(BlankClock, TakesTheStandardRefreshNearestTheGapBetweenFrames) {
+    const struct {
+        double gap;
+        int refresh;
+    } rows[] = {{16.67, 60}, {17.2, 60}, {16.0, 60}, {6.94, 144}, {8.33, 120}, {20.0, 50},
+                {40.0, 25},  {13.3, 75}, {9.0, 111}, {1000.0, 1}, {0.0, 60},   {-3.0, 60}};
+    for (const auto& row : rows) EXPECT_EQ(RefreshOfFrameGap(row.gap), row.refresh) << row.gap;
 }
 
 }  // namespace
