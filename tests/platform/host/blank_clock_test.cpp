@@ -110,7 +110,7 @@ TEST(BlankClock, NumbersTheBlanksBeforeItsOriginOnTheSameBeat) {
     EXPECT_EQ(OffsetFromBlank(origin, kRefresh, NthBlank(origin, kRefresh, -3) + 7), 7);
 }
 
-// Firefox's timer-driven frames come 17.2 ms apart on a 60 Hz display.
+// Firefox's timer-driven frames come a little more than a refresh apart.
 TEST(BlankClock, TakesTheStandardRefreshNearestTheGapBetweenFrames) {
     const struct {
         double gap;
