@@ -1,8 +1,13 @@
-// The hosts' clock of vertical blanks, on the host's clock: one blank at
-// `origin`, the others 1/refresh of a second apart, before it and after. On
-// native Wayland the compositor's repaints, where they keep the refresh's
-// beat, move it onto them. In a browser, the refresh is learnt from the gaps
-// between animation frames.
+// Every host's clock of vertical blanks, on the host's clock: one blank at
+// `origin`, the others a refresh period apart, before it and after. A host
+// restarts it where the platform reports a real blank (an X vsync, an
+// animation frame it can trust); on native Wayland the compositor's repaints,
+// where they keep the refresh's beat, move it onto them. In a browser the
+// refresh is learnt from the gaps between animation frames.
+//
+// The beam, for GetScanLine, sweeps the mode's lines and then a vertical
+// blank of a twentieth as many lines (one at least), once a period; a period
+// begins with the first line.
 #pragma once
 
 #include <algorithm>
@@ -16,27 +21,32 @@
 // a / b rounded down, for b > 0.
 inline int64_t FloorDivide(int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
 
-// The nth blank after `origin` (before it, for n < 0), and the number of the
-// last one at or before `ticks`.
-inline int64_t NthBlank(int64_t origin, int refresh, int64_t n) {
-    return origin + FloorDivide(n * kHostTicksPerSecond, refresh);
+// The line under the beam `phase` into a period `period` long (in any one
+// unit), on a display of `lines` lines; -1 during the vertical blank.
+inline int ScanLineAt(int64_t phase, int64_t period, int lines) {
+    const int64_t total = lines + std::max(lines / 20, 1);
+    const int64_t line = phase * total / period;
+    return line < lines ? static_cast<int>(line) : -1;
 }
 
-inline int64_t LastBlankNumber(int64_t origin, int refresh, int64_t ticks) {
-    return FloorDivide((ticks - origin + 1) * refresh - 1, kHostTicksPerSecond);
-}
+struct BlankClock {
+    int64_t origin = 0;
+    int refresh = 60;
 
-// The first blank after `ticks`.
-inline int64_t BlankAfter(int64_t origin, int refresh, int64_t ticks) {
-    return NthBlank(origin, refresh, LastBlankNumber(origin, refresh, ticks) + 1);
-}
-
-// Ticks from the nearest blank to `ticks`: negative before it.
-inline int64_t OffsetFromBlank(int64_t origin, int refresh, int64_t ticks) {
-    const int64_t last = NthBlank(origin, refresh, LastBlankNumber(origin, refresh, ticks));
-    const int64_t next = BlankAfter(origin, refresh, ticks);
-    return ticks - last <= next - ticks ? ticks - last : ticks - next;
-}
+    // Ticks from one blank to the next.
+    int64_t Period() const { return kHostTicksPerSecond / refresh; }
+    // The last blank at or before `ticks`, and the first after it.
+    int64_t BlankAtOrBefore(int64_t ticks) const { return origin + FloorDivide(ticks - origin, Period()) * Period(); }
+    int64_t BlankAfter(int64_t ticks) const { return BlankAtOrBefore(ticks) + Period(); }
+    // Ticks from the nearest blank to `ticks`: negative before it.
+    int64_t OffsetFromBlank(int64_t ticks) const {
+        const int64_t since = ticks - BlankAtOrBefore(ticks);
+        return since <= Period() - since ? since : since - Period();
+    }
+    int ScanLine(int64_t ticks, int lines) const { return ScanLineAt(ticks - BlankAtOrBefore(ticks), Period(), lines); }
+    // A real blank at `ticks`: the clock's blanks fall on it from now on.
+    void Restart(int64_t ticks) { origin = ticks; }
+};
 
 // The compositor's last repaint heard as it came, a refresh after its frame
 // rather than at once: its offset from the nearest blank (as moved after
@@ -50,8 +60,8 @@ struct RepaintBeat {
 // How long past a blank a present waits for the compositor's repaint: an
 // eighth of a refresh while the compositor keeps the beat, since a repaint
 // comes a little early or late; not at all otherwise.
-inline int64_t RepaintGrace(const RepaintBeat& beat, int refresh) {
-    return beat.kept ? kHostTicksPerSecond / refresh / 8 : 0;
+inline int64_t RepaintGrace(const RepaintBeat& beat, const BlankClock& clock) {
+    return beat.kept ? clock.Period() / 8 : 0;
 }
 
 // A compositor that repaints at the display's refresh repaints at one offset
@@ -66,15 +76,16 @@ inline int64_t RepaintGrace(const RepaintBeat& beat, int refresh) {
 // compositor that repaints at a pace of its own (on a timer of another
 // period, or painting in software slower than the refresh) move the clock:
 // the display's refresh holds, and the compositor shows what it can.
-inline int64_t FollowRepaint(RepaintBeat& beat, int64_t origin, int refresh, int64_t heard, int64_t shown) {
-    const int64_t period = kHostTicksPerSecond / refresh;
+inline int64_t FollowRepaint(RepaintBeat& beat, BlankClock& clock, int64_t heard, int64_t shown) {
+    const int64_t period = clock.Period();
     const int64_t tolerance = period / 8;
-    const int64_t offset = OffsetFromBlank(origin, refresh, heard);
+    const int64_t offset = clock.OffsetFromBlank(heard);
     const bool onBeat = heard - shown > period / 2;
     beat.kept = onBeat && beat.heard && std::abs(offset - beat.offset) <= tolerance;
     const int64_t move = beat.kept ? std::clamp(offset, -tolerance, tolerance) : 0;
     beat.offset = offset - move;
     beat.heard = onBeat;
+    clock.origin += move;
     return move;
 }
 

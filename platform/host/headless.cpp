@@ -8,8 +8,8 @@
 #include <deque>
 #include <string>
 
+#include "platform/host/blank_clock.h"
 #include "platform/host/kit.h"
-#include "platform/host/scan_line.h"
 
 namespace {
 
@@ -47,6 +47,7 @@ struct HeadlessHostState {
     // real display holds one: every present copies what changed into it.
     // Empty until the first present after the mode is set.
     std::vector<uint32_t> shown;
+    FrameMirror mirror;
     int stopAfterFrames = 0;
     std::vector<HeadlessFrame> frames;
     std::deque<ScriptedEvent> script;  // in order of frame, then of scripting
@@ -70,7 +71,8 @@ int RefreshRate() {
     return refresh > 1 ? refresh : 60;
 }
 
-int64_t RefreshTicks() { return kHeadlessTicksPerSecond / RefreshRate(); }
+// The vertical blanks come at whole refresh periods of the clock.
+BlankClock Clock() { return {0, RefreshRate()}; }
 
 // The keys down, given out next, as the SDL host does when the display is
 // taken and when the focus comes back.
@@ -138,6 +140,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
     display.depth = depth;
     ++display.opens;
     HeadlessHost.shown.clear();
+    HeadlessHost.mirror.Invalidate();
     ReportKeysDown();
     return true;
 }
@@ -155,31 +158,19 @@ uint64_t HeadlessHash(const uint8_t* pixels, int width, int height, int pitch) {
 
 namespace {
 
-// The vertical blank comes at every whole refresh interval of the clock.
-void WaitForVerticalBlank() {
-    int64_t interval = RefreshTicks();
-    HeadlessHost.ticks = (HeadlessHost.ticks / interval + 1) * interval;
-}
+void WaitForVerticalBlank() { HeadlessHost.ticks = Clock().BlankAfter(HeadlessHost.ticks); }
 
 // What a real display's present costs: a copy of what changed into memory of
 // its own, allocated once per mode, where the whole first frame goes.
 void CopyToShown(const uint8_t* pixels, int width, int height, int pitch, HostRect changed) {
     std::vector<uint32_t>& shown = HeadlessHost.shown;
-    const bool newMode = shown.size() != size_t(width) * height;
-    if (newMode) shown.assign(size_t(width) * height, 0);
-    const HostRect area = HostAreaToShow(changed, width, height, newMode);
-    if (HostAreaEmpty(area)) return;
-    const auto [left, top, right, bottom] = area;
-    // Whole rows without padding are one copy, which for a large frame
-    // streams past the cache as copies of single rows do not.
-    if (left == 0 && right == width && pitch == width * 4) {
-        std::memcpy(&shown[size_t(top) * width], pixels + int64_t{top} * pitch, size_t(bottom - top) * pitch);
-        return;
+    if (shown.size() != size_t(width) * height) {
+        shown.assign(size_t(width) * height, 0);
+        HeadlessHost.mirror.Invalidate();
     }
-    for (int y = top; y < bottom; ++y) {
-        std::memcpy(&shown[size_t(y) * width + size_t(left)], pixels + int64_t{y} * pitch + int64_t{left} * 4,
-                    size_t(right - left) * 4);
-    }
+    HostCopyArea(reinterpret_cast<uint8_t*>(shown.data()), int64_t{width} * 4, pixels, pitch,
+                 HeadlessHost.mirror.AreaToShow(changed, width, height), width);
+    HeadlessHost.mirror.Shown();
 }
 
 }  // namespace
@@ -204,13 +195,11 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     HeadlessHost.frames.push_back(std::move(frame));
 }
 
-int64_t HeadlessRefreshTicks() { return RefreshTicks(); }
+int64_t HeadlessRefreshTicks() { return Clock().Period(); }
 
-// Refresh intervals begin at whole multiples of the interval on the clock.
 int HostDisplayScanLine() {
-    int64_t interval = HeadlessRefreshTicks();
     int lines = HeadlessHost.display.open ? HeadlessHost.display.height : PrimaryMode().height;
-    return ScanLineAt(HeadlessHost.ticks % interval, interval, lines);
+    return Clock().ScanLine(HeadlessHost.ticks, lines);
 }
 
 int HostDisplayRefreshRate() { return RefreshRate(); }

@@ -94,7 +94,7 @@ bool WindowEvent(const SDL_WindowEvent& window, HostEvent* event) {
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             // What the window showed may be gone: the next present shows all.
-            SdlHost.wholeFrameDue = true;
+            SdlHost.mirror.Invalidate();
             return false;
         default:
             return false;

@@ -104,13 +104,10 @@ struct SdlHostState {
     std::vector<int> sourceColumns;
     // A row of the frame scaled, for a framebuffer of another pixel format.
     std::vector<uint32_t> scaledRow;
-    // True while the window holds no whole earlier frame (a new mode or
-    // framebuffer, or a window the desktop painted over): the next present
-    // shows all of the frame.
-    bool wholeFrameDue = true;
+    // What the window holds of the frames presented.
+    FrameMirror mirror;
     int width = 0;  // the open mode; the texture's size
     int height = 0;
-    int refresh = kDefaultRefresh;
     bool focused = false;
 
     SdlX11State x11;
@@ -120,8 +117,8 @@ struct SdlHostState {
     // clock of vertical blanks instead.
     bool vsyncFollowsDisplay = false;
     bool vsyncOn = false;
-    // A vertical blank on the host's clock; the others follow 1/refresh apart.
-    int64_t blankOrigin = 0;
+    // The clock of vertical blanks, at the desktop's refresh.
+    BlankClock clock = {0, kDefaultRefresh};
 
     // Events made by the host itself, given out before SDL's.
     std::vector<HostEvent> pending;

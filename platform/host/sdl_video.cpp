@@ -38,7 +38,6 @@
 #include <vector>
 
 #include "platform/host/blank_clock.h"
-#include "platform/host/scan_line.h"
 #include "platform/host/sdl_host.h"
 #include "platform/host/viewport.h"
 
@@ -273,20 +272,15 @@ const char* HostNoDisplayReason() {
 
 namespace {
 
-int64_t RefreshTicks() { return kHostTicksPerSecond / SdlHost.refresh; }
-
 // Notes why the display could not be taken, with SDL's words; false.
 bool Refused(const std::string& what) {
     SdlHost.displayRefusal = what + ": " + SDL_GetError();
     return false;
 }
 
-// The first vertical blank after `ticks` on the host's clock of blanks.
-int64_t VerticalBlankAfter(int64_t ticks) { return BlankAfter(SdlHost.blankOrigin, SdlHost.refresh, ticks); }
-
 void SleepUntil(int64_t ticks) { std::this_thread::sleep_until(SdlHost.start + Ticks(ticks)); }
 
-void WaitForVerticalBlank() { SleepUntil(VerticalBlankAfter(HostTicks())); }
+void WaitForVerticalBlank() { SleepUntil(SdlHost.clock.BlankAfter(HostTicks())); }
 
 void SetVsync(bool on) {
     if (SdlHost.vsyncOn == on) return;
@@ -313,7 +307,7 @@ bool VsyncFollowsDisplay() {
     auto steady = gaps.begin() + kVsyncProbeSettling;
     auto middle = steady + (gaps.end() - steady) / 2;
     std::nth_element(steady, middle, gaps.end());
-    return std::abs(*middle - RefreshTicks()) * 50 <= RefreshTicks();
+    return std::abs(*middle - SdlHost.clock.Period()) * 50 <= SdlHost.clock.Period();
 }
 
 // Mesa's rasterisers that run on the processor, by the names OpenGL gives them.
@@ -358,7 +352,7 @@ bool UseFramebuffer() {
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SdlHost.vsyncFollowsDisplay = false;
     SdlHost.framebuffer = SDL_GetWindowSurface(SdlHost.window);
-    SdlHost.wholeFrameDue = true;
+    SdlHost.mirror.Invalidate();
     if (!SdlHost.framebuffer) {
         std::string format = SdlX11PixelFormat();
         if (format.empty()) format = SDL_GetPixelFormatName(SDL_GetWindowPixelFormat(SdlHost.window));
@@ -394,7 +388,7 @@ bool MakePresenter() {
     SDL_Renderer* renderer =
         GpuReachable() ? SDL_CreateRenderer(SdlHost.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)
                        : nullptr;
-    SdlHost.blankOrigin = HostTicks();
+    SdlHost.clock.Restart(HostTicks());
     if (renderer && DrawsOnGpu(renderer)) {
         UseRenderer(renderer);
         return true;
@@ -442,7 +436,7 @@ SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
 bool MakeWindow() {
     SDL_DisplayMode desktop = {};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return Refused("SDL cannot read the desktop's mode");
-    SdlHost.refresh = ModeOf(desktop).refresh;
+    SdlHost.clock.refresh = ModeOf(desktop).refresh;
     // The window's pixels are the output's own, on an output the compositor
     // scales as on any other.
     SdlHost.window = CoveringWindow(desktop);
@@ -455,7 +449,7 @@ bool MakeWindow() {
 // A mode smaller than the desktop is scaled up to fill it: by the renderer,
 // or by the host where frames go into the framebuffer.
 bool SetMode(int width, int height) {
-    SdlHost.wholeFrameDue = true;
+    SdlHost.mirror.Invalidate();
     if (!SdlHost.renderer) {
         SdlHost.sourceColumns.clear();
         SdlHost.width = width;
@@ -525,7 +519,7 @@ namespace {
 // The part of the frame to upload: what changed, or all of it where the
 // window holds no whole earlier frame. Empty when nothing changed.
 SDL_Rect UploadArea(HostRect changed, int width, int height) {
-    const HostRect area = HostAreaToShow(changed, width, height, SdlHost.wholeFrameDue);
+    const HostRect area = SdlHost.mirror.AreaToShow(changed, width, height);
     if (HostAreaEmpty(area)) return {0, 0, 0, 0};
     return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
@@ -595,9 +589,9 @@ SDL_Surface* CurrentFramebuffer() {
     if (surface != SdlHost.framebuffer) {
         SdlHost.framebuffer = surface;
         SdlHost.sourceColumns.clear();
-        SdlHost.wholeFrameDue = true;
+        SdlHost.mirror.Invalidate();
     }
-    if (surface && SdlHost.wholeFrameDue) SDL_FillRect(surface, nullptr, 0);
+    if (surface && SdlHost.mirror.wholeFrameDue) SDL_FillRect(surface, nullptr, 0);
     return surface;
 }
 
@@ -605,7 +599,7 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
                           bool atVerticalBlank) {
     SDL_Surface* surface = CurrentFramebuffer();
     if (!surface) return;
-    bool whole = SdlHost.wholeFrameDue;
+    bool whole = SdlHost.mirror.wholeFrameDue;
     SDL_Rect area = UploadArea(changed, std::min(width, SdlHost.width), std::min(height, SdlHost.height));
     SDL_Rect updated = {0, 0, 0, 0};
     if (area.w > 0) {
@@ -616,7 +610,7 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
     if (whole) updated = {0, 0, surface->w, surface->h};
     if (atVerticalBlank) WaitForVerticalBlank();
     int count = updated.w > 0 && updated.h > 0 ? 1 : 0;
-    if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.wholeFrameDue = false;
+    if (SDL_UpdateWindowSurfaceRects(SdlHost.window, &updated, count) == 0) SdlHost.mirror.Shown();
 }
 
 // A present at the vertical blank goes at the next blank on the host's clock.
@@ -626,13 +620,10 @@ void PresentToFramebuffer(const uint8_t* pixels, int width, int height, int pitc
 // the blank, as a repaint comes a little early or late. A repaint that never
 // comes (a window not on screen), or came unheard, leaves the clock as it is.
 void WaitForRepaint() {
-    int64_t blank = VerticalBlankAfter(HostTicks());
+    int64_t blank = SdlHost.clock.BlankAfter(HostTicks());
     int64_t heard = 0;
-    if (SdlWaylandAwaitRepaint(blank + RepaintGrace(SdlHost.waylandBeat, SdlHost.refresh), &heard)) {
-        const int64_t move =
-            FollowRepaint(SdlHost.waylandBeat, SdlHost.blankOrigin, SdlHost.refresh, heard, SdlHost.waylandShownTicks);
-        SdlHost.blankOrigin += move;
-        blank += move;
+    if (SdlWaylandAwaitRepaint(blank + RepaintGrace(SdlHost.waylandBeat, SdlHost.clock), &heard)) {
+        blank += FollowRepaint(SdlHost.waylandBeat, SdlHost.clock, heard, SdlHost.waylandShownTicks);
     }
     SleepUntil(blank);
 }
@@ -648,9 +639,9 @@ void PresentToWaylandBuffer(const uint8_t* pixels, int width, int height, int pi
     const int shownWidth = std::min(width, SdlHost.width);
     const int shownHeight = std::min(height, SdlHost.height);
     const SDL_Rect area = UploadArea(changed, shownWidth, shownHeight);
-    if (SdlHost.wholeFrameDue) {
+    if (SdlHost.mirror.wholeFrameDue) {
         for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) buffer.whole = true;
-        SdlHost.wholeFrameDue = false;
+        SdlHost.mirror.Shown();
     }
     SdlWaylandBuffer* next = SdlWaylandFreeBuffer();
     bool blankDue = atVerticalBlank;
@@ -683,7 +674,7 @@ void PresentThroughRenderer(const uint8_t* pixels, int width, int height, int pi
     if (!SdlHost.texture) return;
     SDL_Rect area = UploadArea(changed, std::min(width, SdlHost.width), std::min(height, SdlHost.height));
     if (area.w > 0) SDL_UpdateTexture(SdlHost.texture, &area, pixels + int64_t{area.y} * pitch + area.x * 4, pitch);
-    SdlHost.wholeFrameDue = false;
+    SdlHost.mirror.Shown();
     // The clear keeps the bars black where the mode's shape is not the desktop's.
     SDL_RenderClear(SdlHost.renderer);
     SDL_RenderCopy(SdlHost.renderer, SdlHost.texture, nullptr, nullptr);
@@ -698,7 +689,7 @@ void PresentThroughRenderer(const uint8_t* pixels, int width, int height, int pi
     int64_t after = HostTicks();
     // A present that waited returned at the vertical blank: the host's clock
     // of blanks follows the display's from there.
-    if (atVerticalBlank && after - before >= RefreshTicks() / 4) SdlHost.blankOrigin = after;
+    if (atVerticalBlank && after - before >= SdlHost.clock.Period() / 4) SdlHost.clock.Restart(after);
 }
 
 }  // namespace
@@ -718,12 +709,11 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
 // Refresh intervals follow the host's clock of vertical blanks.
 int HostDisplayScanLine() {
     int lines = SdlHost.window ? SdlHost.height : HostPrimaryDesktop().height;
-    int64_t since = std::max<int64_t>(HostTicks() - SdlHost.blankOrigin, 0);
-    return ScanLineAt(since * SdlHost.refresh % kHostTicksPerSecond, kHostTicksPerSecond, lines);
+    return SdlHost.clock.ScanLine(HostTicks(), lines);
 }
 
 int HostDisplayRefreshRate() {
-    if (SdlHost.window) return SdlHost.refresh;
+    if (SdlHost.window) return SdlHost.clock.refresh;
     int refresh = HostPrimaryDesktop().refresh;
     return refresh > 0 ? refresh : kDefaultRefresh;
 }

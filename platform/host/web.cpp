@@ -31,7 +31,6 @@
 #include "platform/host/blank_clock.h"
 #include "platform/host/host.h"
 #include "platform/host/kit.h"
-#include "platform/host/scan_line.h"
 #include "platform/host/web_keys.h"
 
 // The page's half of the host, in web_page.js beside this file.
@@ -57,17 +56,14 @@ constexpr double kTicksPerMillisecond = kHostTicksPerSecond / 1000.0;
 struct WebHostState {
     bool pageStarted = false;
     double start = 0;  // performance.now() when the host started, in ms
-    // The clock of vertical blanks, on the host's clock: one blank at the
-    // origin, the others 1/refresh of a second apart. `measured` once the
-    // page's measure of the refresh is taken.
-    int refresh = 60;
-    int64_t blankOrigin = 0;
+    // The clock of vertical blanks; `measured` once it runs at the page's
+    // measure of the refresh.
+    BlankClock clock;
     bool measured = false;
     bool displayOpen = false;
     int width = 0;  // the open mode: the canvas's size
     int height = 0;
-    // True while the canvas holds no whole earlier frame: after a new mode.
-    bool wholeFrameDue = true;
+    FrameMirror mirror;  // the canvas holds no whole earlier frame after a new mode
     // The canvas's picture as RGBA, which putImageData takes.
     std::vector<uint32_t> rgba;
     // What the page reads for its frame report: the time the program ran
@@ -116,15 +112,14 @@ void TakeMeasuredRefresh() {
     const double gap = WebMeasuredFrameGap(&lastFrame);
     if (gap <= 0) return;
     WebHost.measured = true;
-    WebHost.refresh = RefreshOfFrameGap(gap);
-    WebHost.blankOrigin = TicksAt(lastFrame);
+    WebHost.clock = {TicksAt(lastFrame), RefreshOfFrameGap(gap)};
 }
 
 // Sleeps until the clock's first blank after now. A browser's timer may
 // wake a little early, so the wait goes on until the blank has come.
 void WaitForVerticalBlank() {
     TakeMeasuredRefresh();
-    const int64_t blank = BlankAfter(WebHost.blankOrigin, WebHost.refresh, HostTicks());
+    const int64_t blank = WebHost.clock.BlankAfter(HostTicks());
     for (int64_t now = HostTicks(); now < blank; now = HostTicks()) {
         emscripten_sleep(static_cast<unsigned>(std::ceil(double(blank - now) / kTicksPerMillisecond)));
     }
@@ -169,7 +164,7 @@ HostDesktop HostDesktopAt(int index) {
 HostDesktopMode HostPrimaryDesktop() {
     StartPage();
     TakeMeasuredRefresh();
-    return {WebViewportWidth(), WebViewportHeight(), 32, WebHost.refresh};
+    return {WebViewportWidth(), WebViewportHeight(), 32, WebHost.clock.refresh};
 }
 
 // The page is always the one desktop.
@@ -185,7 +180,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
         WebHost.rgba.assign(size_t(width) * height, 0xFF000000u);
         WebHost.width = width;
         WebHost.height = height;
-        WebHost.wholeFrameDue = true;
+        WebHost.mirror.Invalidate();
         WebCanvasOpen(width, height);
     }
     WebHost.displayOpen = true;
@@ -218,8 +213,8 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     if (!WebHost.displayOpen) return;
     const double begin = WebNow();
     WebHost.workMs += begin - WebHost.workSince;
-    const HostRect area = HostAreaToShow(changed, std::min(width, WebHost.width), std::min(height, WebHost.height),
-                                         WebHost.wholeFrameDue);
+    const HostRect area =
+        WebHost.mirror.AreaToShow(changed, std::min(width, WebHost.width), std::min(height, WebHost.height));
     const bool any = !HostAreaEmpty(area);
     if (any) ConvertToRgba(pixels, pitch, area);
     double waited = 0;
@@ -231,7 +226,7 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
     if (any) {
         WebCanvasPut(WebHost.rgba.data(), WebHost.width, WebHost.height, area.left, area.top, area.right, area.bottom);
     }
-    WebHost.wholeFrameDue = false;
+    WebHost.mirror.Shown();
     const double end = WebNow();
     WebFrameReport(WebHost.workMs, end - begin - waited);
     WebHost.workMs = 0;
@@ -241,16 +236,13 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
 // Refresh intervals begin at the clock's blanks.
 int HostDisplayScanLine() {
     const int lines = WebHost.displayOpen ? WebHost.height : HostPrimaryDesktop().height;
-    const int64_t now = HostTicks();
-    const int64_t last =
-        NthBlank(WebHost.blankOrigin, WebHost.refresh, LastBlankNumber(WebHost.blankOrigin, WebHost.refresh, now));
-    return ScanLineAt(now - last, BlankAfter(WebHost.blankOrigin, WebHost.refresh, now) - last, lines);
+    return WebHost.clock.ScanLine(HostTicks(), lines);
 }
 
 int HostDisplayRefreshRate() {
     StartPage();
     TakeMeasuredRefresh();
-    return WebHost.refresh;
+    return WebHost.clock.refresh;
 }
 
 // A page cannot change the display's gamma: it reads as the identity ramp,
