@@ -1,6 +1,11 @@
 // The headless host: a virtual clock, desktops, a display whose frames are
 // kept in memory, scripted events and fault injection. The smallest complete
 // host.
+//
+// Limits: no real time passes; the clock moves only by sleeps and the waits
+// for the vertical blank. Nothing is shown anywhere.
+//
+// Depends on the C++ library only.
 #include "platform/host/headless.h"
 
 #include <algorithm>

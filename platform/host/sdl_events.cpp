@@ -1,6 +1,12 @@
 // The SDL host's events: SDL's window, keyboard and mouse events as the
 // host's, and the keys found held (by X, or on Wayland by the host's own
 // keyboard) with their releases.
+//
+// Limits: relative mouse counts only while the window has the focus; no
+// touch (a touch screen is the mouse, as SDL makes it).
+//
+// Depends on SDL2; X's and Wayland's keys come from sdl_x11.cpp and
+// sdl_wayland.cpp.
 #include <SDL.h>
 
 #include <algorithm>

@@ -1,5 +1,9 @@
 // The SDL host's key table: SDL's scancodes and the X server's key codes,
 // each with DirectInput's number for the key.
+//
+// Limits: keys without a DirectInput number are not passed on.
+//
+// Depends on SDL2's scancodes.
 #include "platform/host/sdl_keys.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 // The host's own use of SDL's Wayland connection, on an event queue of its
-// own.
+// own: the keys held, and the compositor's presence. Frames in buffers of
+// the host's own are in sdl_wayland_buffers.cpp.
 //
 // The keys held. SDL 2.26's Wayland driver takes from wl_keyboard.enter only
 // the modifiers held when the window gets the keyboard, and X's XQueryKeymap
@@ -7,12 +8,7 @@
 // the keys its enter lists, and those pressed and released since, are the
 // keys down, in X's layout (key codes are the evdev codes plus 8).
 //
-// The present where no GPU draws. SDL's Wayland driver has no framebuffer of
-// its own; the one it emulates through OpenGL in software uploads and draws
-// the whole window each frame. Instead frames go into buffers of the host's
-// in shared memory, shown on a surface of its own over the window's with only
-// the changed part as damage; the compositor's frame callback tells when it
-// repainted.
+// Depends on SDL2, Wayland's client library and libxkbcommon.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <dlfcn.h>
@@ -55,14 +51,14 @@ namespace {
 constexpr int kXKeyCodeOffset = 8;
 
 void SetKey(uint32_t keycode, bool down) {
-    if (keycode >= SdlHost.waylandKeys.size() * 8) return;
-    char& bits = SdlHost.waylandKeys[keycode / 8];
+    if (keycode >= SdlHost.wayland.keys.size() * 8) return;
+    char& bits = SdlHost.wayland.keys[keycode / 8];
     const char bit = static_cast<char>(1 << (keycode % 8));
     bits = static_cast<char>(down ? (bits | bit) : (bits & ~bit));
 }
 
 bool KeyDown(uint32_t keycode) {
-    return keycode < SdlHost.waylandKeys.size() * 8 && ((SdlHost.waylandKeys[keycode / 8] >> (keycode % 8)) & 1);
+    return keycode < SdlHost.wayland.keys.size() * 8 && ((SdlHost.wayland.keys[keycode / 8] >> (keycode % 8)) & 1);
 }
 
 // The first keysym of a key, unshifted, in a keymap's first layout.
@@ -79,12 +75,12 @@ bool KeymapIsVirtual(xkb_keymap* keymap) { return xkb_keymap_layout_get_name(key
 
 void MapStandardKeysyms() {
     const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
-    xkb_keymap* standard = xkb_keymap_new_from_names(SdlHost.waylandXkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* standard = xkb_keymap_new_from_names(SdlHost.wayland.xkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!standard) return;
     for (xkb_keycode_t keycode = xkb_keymap_max_keycode(standard); keycode >= xkb_keymap_min_keycode(standard);
          --keycode) {
         const xkb_keysym_t keysym = KeysymOf(standard, keycode);
-        if (keysym != XKB_KEY_NoSymbol) SdlHost.waylandStandardKeycodes[keysym] = keycode;
+        if (keysym != XKB_KEY_NoSymbol) SdlHost.wayland.standardKeycodes[keysym] = keycode;
         if (keycode == 0) break;
     }
     xkb_keymap_unref(standard);
@@ -95,9 +91,9 @@ void MapStandardKeysyms() {
 // none.
 uint32_t XKeycodeOf(uint32_t key) {
     const uint32_t keycode = key + kXKeyCodeOffset;
-    if (!SdlHost.waylandKeymap || !SdlHost.waylandKeymapVirtual) return keycode;
-    const auto standard = SdlHost.waylandStandardKeycodes.find(KeysymOf(SdlHost.waylandKeymap, keycode));
-    return standard == SdlHost.waylandStandardKeycodes.end() ? 0 : standard->second;
+    if (!SdlHost.wayland.keymap || !SdlHost.wayland.keymapVirtual) return keycode;
+    const auto standard = SdlHost.wayland.standardKeycodes.find(KeysymOf(SdlHost.wayland.keymap, keycode));
+    return standard == SdlHost.wayland.standardKeycodes.end() ? 0 : standard->second;
 }
 
 void OnKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
@@ -105,17 +101,17 @@ void OnKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
         format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
     close(fd);
     if (text == MAP_FAILED) return;
-    if (!SdlHost.waylandXkb) SdlHost.waylandXkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    xkb_keymap* keymap = SdlHost.waylandXkb
-                             ? xkb_keymap_new_from_string(SdlHost.waylandXkb, static_cast<char*>(text),
+    if (!SdlHost.wayland.xkb) SdlHost.wayland.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    xkb_keymap* keymap = SdlHost.wayland.xkb
+                             ? xkb_keymap_new_from_string(SdlHost.wayland.xkb, static_cast<char*>(text),
                                                           XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)
                              : nullptr;
     munmap(text, size);
     if (!keymap) return;
-    if (SdlHost.waylandKeymap) xkb_keymap_unref(SdlHost.waylandKeymap);
-    SdlHost.waylandKeymap = keymap;
-    SdlHost.waylandKeymapVirtual = KeymapIsVirtual(keymap);
-    if (SdlHost.waylandKeymapVirtual && SdlHost.waylandStandardKeycodes.empty()) MapStandardKeysyms();
+    if (SdlHost.wayland.keymap) xkb_keymap_unref(SdlHost.wayland.keymap);
+    SdlHost.wayland.keymap = keymap;
+    SdlHost.wayland.keymapVirtual = KeymapIsVirtual(keymap);
+    if (SdlHost.wayland.keymapVirtual && SdlHost.wayland.standardKeycodes.empty()) MapStandardKeysyms();
 }
 
 bool ReportedHeld(uint32_t keycode) {
@@ -135,8 +131,8 @@ void ReportHeld(uint32_t keycode) {
 // The window has the keyboard, with these keys down: they are held, before
 // the keys that follow. (SDL reports the focus, from its own keyboard.)
 void OnEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
-    SdlHost.waylandLeft = false;
-    SdlHost.waylandKeys = {};
+    SdlHost.wayland.left = false;
+    SdlHost.wayland.keys = {};
     const auto* key = static_cast<const uint32_t*>(keys->data);
     for (size_t i = 0; i < keys->size / sizeof(uint32_t); ++i) {
         const uint32_t keycode = XKeycodeOf(key[i]);
@@ -147,7 +143,7 @@ void OnEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
 
 // Whether the leave is the window's loss of the focus, or the keyboard's
 // going, is known once the events that came with it are taken.
-void OnLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { SdlHost.waylandLeft = true; }
+void OnLeave(void*, wl_keyboard*, uint32_t, wl_surface*) { SdlHost.wayland.left = true; }
 
 // A key pressed or released is the program's KeyDown or KeyUp, but for a key
 // reported held: sdl_events.cpp reports its release, as on X.
@@ -174,20 +170,20 @@ constexpr wl_keyboard_listener kKeyboardListener = {OnKeymap, OnEnter, OnLeave, 
 // Keys still down when their keyboard goes are up: the ones reported held
 // by sdl_events.cpp, which sees them gone, and the others here.
 void ReleaseKeysOfKeyboardGone() {
-    for (uint32_t keycode = 0; keycode < SdlHost.waylandKeys.size() * 8; ++keycode) {
+    for (uint32_t keycode = 0; keycode < SdlHost.wayland.keys.size() * 8; ++keycode) {
         if (KeyDown(keycode)) ReportKey(keycode, false);
     }
-    SdlHost.waylandKeys = {};
+    SdlHost.wayland.keys = {};
 }
 
 void ForgetKeyboard() {
-    if (SdlHost.waylandKeyboard &&
-        wl_keyboard_get_version(SdlHost.waylandKeyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
-        wl_keyboard_release(SdlHost.waylandKeyboard);
-    } else if (SdlHost.waylandKeyboard) {
-        wl_keyboard_destroy(SdlHost.waylandKeyboard);
+    if (SdlHost.wayland.keyboard &&
+        wl_keyboard_get_version(SdlHost.wayland.keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+        wl_keyboard_release(SdlHost.wayland.keyboard);
+    } else if (SdlHost.wayland.keyboard) {
+        wl_keyboard_destroy(SdlHost.wayland.keyboard);
     }
-    SdlHost.waylandKeyboard = nullptr;
+    SdlHost.wayland.keyboard = nullptr;
 }
 
 // A keyboard may come to the seat after the window (a program's, or one
@@ -197,16 +193,16 @@ void ForgetKeyboard() {
 // leave takes no focus away.
 void OnCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
     const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-    if (keyboard == SdlHost.waylandSeatHasKeyboard && SdlHost.waylandKeyboard) return;
-    SdlHost.waylandSeatHasKeyboard = keyboard;
+    if (keyboard == SdlHost.wayland.seatHasKeyboard && SdlHost.wayland.keyboard) return;
+    SdlHost.wayland.seatHasKeyboard = keyboard;
     ForgetKeyboard();
     if (!keyboard) {
-        SdlHost.waylandLeft = false;
+        SdlHost.wayland.left = false;
         ReleaseKeysOfKeyboardGone();
         return;
     }
-    SdlHost.waylandKeyboard = wl_seat_get_keyboard(seat);
-    wl_keyboard_add_listener(SdlHost.waylandKeyboard, &kKeyboardListener, nullptr);
+    SdlHost.wayland.keyboard = wl_seat_get_keyboard(seat);
+    wl_keyboard_add_listener(SdlHost.wayland.keyboard, &kKeyboardListener, nullptr);
 }
 
 void OnSeatName(void*, wl_seat*, const char*) {}
@@ -217,8 +213,8 @@ constexpr wl_seat_listener kSeatListener = {OnCapabilities, OnSeatName};
 // the focus, which SDL reports: the keys are forgotten, as the program
 // forgets them then.
 void ForgetKeysOfFocusLost() {
-    if (SdlHost.waylandLeft) SdlHost.waylandKeys = {};
-    SdlHost.waylandLeft = false;
+    if (SdlHost.wayland.left) SdlHost.wayland.keys = {};
+    SdlHost.wayland.left = false;
 }
 
 // SDL's own keyboard on Wayland is not heard: it forgets a keyboard that
@@ -232,23 +228,23 @@ void ForgetKeysOfFocusLost() {
 int DropSdlKeyboardEvents(void*, SDL_Event* event) {
     if (event->type == SDL_KEYDOWN || event->type == SDL_KEYUP) return 0;
     if (event->type != SDL_WINDOWEVENT || event->window.event != SDL_WINDOWEVENT_FOCUS_LOST) return 1;
-    wl_display_dispatch_queue_pending(SdlHost.waylandDisplay, SdlHost.waylandQueue);
-    return SdlHost.waylandSeatHasKeyboard ? 1 : 0;
+    wl_display_dispatch_queue_pending(SdlHost.wayland.display, SdlHost.wayland.queue);
+    return SdlHost.wayland.seatHasKeyboard ? 1 : 0;
 }
 
 void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
-    if (!SdlHost.waylandSeat && std::strcmp(interface, wl_seat_interface.name) == 0) {
+    if (!SdlHost.wayland.seat && std::strcmp(interface, wl_seat_interface.name) == 0) {
         const uint32_t bound = std::min(version, 4u);
-        SdlHost.waylandSeat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, bound));
-        wl_seat_add_listener(SdlHost.waylandSeat, &kSeatListener, nullptr);
-    } else if (!SdlHost.waylandShm && std::strcmp(interface, wl_shm_interface.name) == 0) {
-        SdlHost.waylandShm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
-    } else if (!SdlHost.waylandCompositor && std::strcmp(interface, wl_compositor_interface.name) == 0 &&
+        SdlHost.wayland.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, bound));
+        wl_seat_add_listener(SdlHost.wayland.seat, &kSeatListener, nullptr);
+    } else if (!SdlHost.wayland.shm && std::strcmp(interface, wl_shm_interface.name) == 0) {
+        SdlHost.wayland.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (!SdlHost.wayland.compositor && std::strcmp(interface, wl_compositor_interface.name) == 0 &&
                version >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
-        SdlHost.waylandCompositor = static_cast<wl_compositor*>(
+        SdlHost.wayland.compositor = static_cast<wl_compositor*>(
             wl_registry_bind(registry, name, &wl_compositor_interface, WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION));
-    } else if (!SdlHost.waylandSubcompositor && std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
-        SdlHost.waylandSubcompositor =
+    } else if (!SdlHost.wayland.subcompositor && std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+        SdlHost.wayland.subcompositor =
             static_cast<wl_subcompositor*>(wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
     }
 }
@@ -256,28 +252,6 @@ void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 constexpr wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
-
-// Waits up to `ticks` of the host's clock for events on the host's queue and
-// dispatches what came: false if none came in time. What was asked is already
-// sent: the host flushes the connection after each frame it shows, and only
-// then. The wait is to the tick, not rounded to milliseconds, since it ends
-// at a vertical blank.
-bool DispatchWithin(wl_display* display, int64_t ticks) {
-    if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
-    while (wl_display_prepare_read_queue(display, SdlHost.waylandQueue) != 0) {
-        if (wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0) return true;
-    }
-    constexpr int64_t kNanosecondsPerTick = 1'000'000'000 / kHostTicksPerSecond;
-    const int64_t wait = std::max<int64_t>(ticks, 0);
-    const timespec limit = {time_t(wait / kHostTicksPerSecond), long(wait % kHostTicksPerSecond * kNanosecondsPerTick)};
-    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
-    if (ppoll(&readable, 1, &limit, nullptr) <= 0) {
-        wl_display_cancel_read(display);
-        return false;
-    }
-    wl_display_read_events(display);
-    return wl_display_dispatch_queue_pending(display, SdlHost.waylandQueue) > 0;
-}
 
 bool WaylandInfoOfWindow(SDL_SysWMinfo* info) {
     SDL_VERSION(&info->version);
@@ -289,242 +263,85 @@ bool WaylandInfoOfWindow(SDL_SysWMinfo* info) {
 template <typename Proxy>
 Proxy* OnHostQueue(Proxy* proxy) {
     auto* wrapper = static_cast<Proxy*>(wl_proxy_create_wrapper(proxy));
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), SdlHost.waylandQueue);
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), SdlHost.wayland.queue);
     return wrapper;
 }
 
 }  // namespace
 
+// Waits up to `ticks` of the host's clock for events on the host's queue and
+// dispatches what came: false if none came in time. What was asked is already
+// sent: the host flushes the connection after each frame it shows, and only
+// then. The wait is to the tick, not rounded to milliseconds, since it ends
+// at a vertical blank.
+bool SdlWaylandDispatchWithin(wl_display* display, int64_t ticks) {
+    if (wl_display_dispatch_queue_pending(display, SdlHost.wayland.queue) > 0) return true;
+    while (wl_display_prepare_read_queue(display, SdlHost.wayland.queue) != 0) {
+        if (wl_display_dispatch_queue_pending(display, SdlHost.wayland.queue) > 0) return true;
+    }
+    constexpr int64_t kNanosecondsPerTick = 1'000'000'000 / kHostTicksPerSecond;
+    const int64_t wait = std::max<int64_t>(ticks, 0);
+    const timespec limit = {time_t(wait / kHostTicksPerSecond), long(wait % kHostTicksPerSecond * kNanosecondsPerTick)};
+    pollfd readable = {wl_display_get_fd(display), POLLIN, 0};
+    if (ppoll(&readable, 1, &limit, nullptr) <= 0) {
+        wl_display_cancel_read(display);
+        return false;
+    }
+    wl_display_read_events(display);
+    return wl_display_dispatch_queue_pending(display, SdlHost.wayland.queue) > 0;
+}
+
 bool SdlWaylandJoin() {
     SDL_SysWMinfo info;
     if (!WaylandInfoOfWindow(&info)) return false;
-    if (SdlHost.waylandQueue) return true;
+    if (SdlHost.wayland.queue) return true;
     wl_display* display = info.info.wl.display;
-    SdlHost.waylandDisplay = display;
-    SdlHost.waylandKeys = {};
-    SdlHost.waylandQueue = wl_display_create_queue(display);
+    SdlHost.wayland.display = display;
+    SdlHost.wayland.keys = {};
+    SdlHost.wayland.queue = wl_display_create_queue(display);
     auto* wrapper = OnHostQueue(display);
-    SdlHost.waylandRegistry = wl_display_get_registry(wrapper);
+    SdlHost.wayland.registry = wl_display_get_registry(wrapper);
     wl_proxy_wrapper_destroy(wrapper);
-    wl_registry_add_listener(SdlHost.waylandRegistry, &kRegistryListener, nullptr);
-    SdlHost.waylandSurface = OnHostQueue(info.info.wl.surface);
+    wl_registry_add_listener(SdlHost.wayland.registry, &kRegistryListener, nullptr);
+    SdlHost.wayland.surface = OnHostQueue(info.info.wl.surface);
     // The globals, then the seat's capabilities and keyboard, then its enter.
     // The display's opening reports the keys held itself.
     const size_t reported = SdlHost.pending.size();
-    for (int i = 0; i < 3; ++i) wl_display_roundtrip_queue(display, SdlHost.waylandQueue);
+    for (int i = 0; i < 3; ++i) wl_display_roundtrip_queue(display, SdlHost.wayland.queue);
     SdlHost.pending.resize(reported);
-    SdlHost.waylandLeft = false;
+    SdlHost.wayland.left = false;
     SDL_SetEventFilter(DropSdlKeyboardEvents, nullptr);
     return true;
 }
 
 bool SdlWaylandKeysDown(char (&keys)[32]) {
-    if (!SdlHost.waylandDisplay) return false;
+    if (!SdlHost.wayland.display) return false;
     // SDL reads the connection as it pumps its events; what came for this
     // queue waits here until dispatched.
-    wl_display_dispatch_queue_pending(SdlHost.waylandDisplay, SdlHost.waylandQueue);
-    std::memcpy(keys, SdlHost.waylandKeys.data(), sizeof(keys));
+    wl_display_dispatch_queue_pending(SdlHost.wayland.display, SdlHost.wayland.queue);
+    std::memcpy(keys, SdlHost.wayland.keys.data(), sizeof(keys));
     return true;
 }
 
 void SdlWaylandPump() {
-    if (!SdlHost.waylandDisplay) return;
-    DispatchWithin(SdlHost.waylandDisplay, 0);
+    if (!SdlHost.wayland.display) return;
+    SdlWaylandDispatchWithin(SdlHost.wayland.display, 0);
     ForgetKeysOfFocusLost();
 }
 
-// ---- buffers of the host's own --------------------------------------------
-//
-// Frames are shown on a surface of the host's, a subsurface of SDL's window
-// that covers it and lets its input through to it. SDL damages all of its
-// own surface at each repaint it has asked to hear of, so frames shown there
-// would be repainted whole; SDL's surface instead holds one black buffer of
-// its size, committed when that size changes and by SDL itself.
-
-namespace {
-
-// Destroys an object of the host's, if there is one, and forgets it.
-template <typename Object, typename Destroy>
-void Release(Object*& object, Destroy destroy) {
-    if (object) destroy(object);
-    object = nullptr;
-}
-
-void OnRelease(void* data, wl_buffer*) { static_cast<SdlWaylandBuffer*>(data)->busy = false; }
-
-constexpr wl_buffer_listener kBufferListener = {OnRelease};
-
-void OnFrameDone(void*, wl_callback* callback, uint32_t) {
-    wl_callback_destroy(callback);
-    SdlHost.waylandFrame = nullptr;
-}
-
-constexpr wl_callback_listener kFrameListener = {OnFrameDone};
-
-void ForgetBuffer(SdlWaylandBuffer& buffer) {
-    if (buffer.surface) SDL_FreeSurface(buffer.surface);
-    if (buffer.buffer) wl_buffer_destroy(buffer.buffer);
-    if (buffer.memory) munmap(buffer.memory, buffer.bytes);
-    buffer = SdlWaylandBuffer{};
-}
-
-// A buffer of width x height pixels in memory shared with the compositor,
-// black; false where the memory or the buffer cannot be had. The compositor
-// takes the pixels as XRGB8888, and the host writes them with the top byte
-// set, as ARGB8888: a compositor shows the byte as nothing, but some keep it
-// in their screenshots, where 0 would be transparent.
-bool MakeBuffer(SdlWaylandBuffer& buffer, int width, int height) {
-    const int pitch = width * 4;
-    const size_t bytes = size_t(pitch) * size_t(height);
-    const int file = memfd_create("ravlin-frame", MFD_CLOEXEC);
-    if (file < 0) return false;
-    void* memory = ftruncate(file, off_t(bytes)) == 0
-                       ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0)
-                       : MAP_FAILED;
-    if (memory == MAP_FAILED) {
-        close(file);
-        return false;
-    }
-    buffer.memory = memory;
-    buffer.bytes = bytes;
-    wl_shm_pool* pool = wl_shm_create_pool(SdlHost.waylandShm, file, int32_t(bytes));
-    buffer.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, pitch, WL_SHM_FORMAT_XRGB8888);
-    wl_shm_pool_destroy(pool);
-    close(file);
-    wl_buffer_add_listener(buffer.buffer, &kBufferListener, &buffer);
-    buffer.surface = SDL_CreateRGBSurfaceWithFormatFrom(memory, width, height, 32, pitch, SDL_PIXELFORMAT_ARGB8888);
-    if (!buffer.surface) ForgetBuffer(buffer);
-    return buffer.surface != nullptr;
-}
-
-bool Fits(const SdlWaylandBuffer& buffer, int width, int height) {
-    return buffer.surface && buffer.surface->w == width && buffer.surface->h == height;
-}
-
-// SDL's surface, black at the window's size in pixels, and the host's at the
-// same scale; false where its buffer cannot be had.
-bool FitWindowSurface(int width, int height) {
-    SdlWaylandBuffer& black = SdlHost.waylandWindowBuffer;
-    if (Fits(black, width, height)) return true;
-    ForgetBuffer(black);
-    if (!MakeBuffer(black, width, height)) return false;
-    int points = 0;
-    SDL_GetWindowSize(SdlHost.window, &points, nullptr);
-    wl_surface_set_buffer_scale(SdlHost.waylandFrameSurface, points > 0 ? std::max(width / points, 1) : 1);
-    wl_surface_attach(SdlHost.waylandSurface, black.buffer, 0, 0);
-    wl_surface_damage_buffer(SdlHost.waylandSurface, 0, 0, width, height);
-    wl_surface_commit(SdlHost.waylandSurface);
-    return true;
-}
-
-void WindowSizeInPixels(int* width, int* height) {
-    *width = 0;
-    *height = 0;
-    SDL_GetWindowSizeInPixels(SdlHost.window, width, height);
-}
-
-// The free buffer to fill next: one not made yet, or else the one shown
-// longest ago. So all of them are made, and kept up to date, while frames
-// come slowly; a buffer made and filled whole costs a refresh or two, which a
-// run of frames at the refresh cannot spare.
-SdlWaylandBuffer* NextToFill(int width, int height) {
-    SdlWaylandBuffer* oldest = nullptr;
-    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-        if (buffer.busy) continue;
-        if (!buffer.surface && MakeBuffer(buffer, width, height)) return &buffer;
-        if (buffer.surface && (!oldest || buffer.shown < oldest->shown)) oldest = &buffer;
-    }
-    return oldest;
-}
-
-}  // namespace
-
-bool SdlWaylandUseBuffers() {
-    if (!SdlHost.waylandShm || !SdlHost.waylandCompositor || !SdlHost.waylandSubcompositor) return false;
-    int width = 0;
-    int height = 0;
-    WindowSizeInPixels(&width, &height);
-    if (width <= 0 || height <= 0) return false;
-    SdlHost.waylandFrameSurface = wl_compositor_create_surface(SdlHost.waylandCompositor);
-    wl_region* nowhere = wl_compositor_create_region(SdlHost.waylandCompositor);
-    wl_surface_set_input_region(SdlHost.waylandFrameSurface, nowhere);
-    wl_region_destroy(nowhere);
-    SdlHost.waylandSubsurface = wl_subcompositor_get_subsurface(SdlHost.waylandSubcompositor,
-                                                                SdlHost.waylandFrameSurface, SdlHost.waylandSurface);
-    wl_subsurface_set_desync(SdlHost.waylandSubsurface);
-    return FitWindowSurface(width, height);
-}
-
-SdlWaylandBuffer* SdlWaylandFreeBuffer() {
-    wl_display* display = SdlHost.waylandDisplay;
-    int width = 0;
-    int height = 0;
-    WindowSizeInPixels(&width, &height);
-    if (!display || !FitWindowSurface(width, height)) return nullptr;
-    // The buffers the compositor has let go of since are read first. None is
-    // waited for: a compositor slow to take in frames would hold the present
-    // up past its blank.
-    DispatchWithin(display, 0);
-    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) {
-        if (!buffer.busy && buffer.surface && !Fits(buffer, width, height)) ForgetBuffer(buffer);
-    }
-    return NextToFill(width, height);
-}
-
-void SdlWaylandShow(SdlWaylandBuffer& buffer, const SDL_Rect& changed) {
-    wl_surface* surface = SdlHost.waylandFrameSurface;
-    wl_surface_attach(surface, buffer.buffer, 0, 0);
-    wl_surface_damage_buffer(surface, changed.x, changed.y, changed.w, changed.h);
-    // Only the repaint that shows this commit is of interest now: one still
-    // awaited for an earlier commit would tell of a frame already replaced.
-    Release(SdlHost.waylandFrame, wl_callback_destroy);
-    SdlHost.waylandFrame = wl_surface_frame(surface);
-    wl_callback_add_listener(SdlHost.waylandFrame, &kFrameListener, nullptr);
-    wl_surface_commit(surface);
-    wl_display_flush(SdlHost.waylandDisplay);
-    buffer.busy = true;
-    buffer.shown = ++SdlHost.waylandShows;
-    SdlHost.waylandShownTicks = HostTicks();
-}
-
-// A repaint that came while the host was not waiting for it (SDL read it
-// from the connection as it pumped its events) came at a time nobody knows:
-// it is taken, and no repaint is then awaited.
-bool SdlWaylandAwaitRepaint(int64_t untilTicks, int64_t* heardTicks) {
-    wl_display* display = SdlHost.waylandDisplay;
-    if (!display) return false;
-    DispatchWithin(display, 0);
-    if (!SdlHost.waylandFrame) return false;
-    for (int64_t now = HostTicks(); SdlHost.waylandFrame && now < untilTicks; now = HostTicks()) {
-        DispatchWithin(display, untilTicks - now);
-    }
-    if (SdlHost.waylandFrame) return false;
-    *heardTicks = HostTicks();
-    return true;
-}
-
 void SdlWaylandLeave() {
-    for (SdlWaylandBuffer& buffer : SdlHost.waylandBuffers) ForgetBuffer(buffer);
-    ForgetBuffer(SdlHost.waylandWindowBuffer);
-    Release(SdlHost.waylandFrame, wl_callback_destroy);
-    Release(SdlHost.waylandSubsurface, wl_subsurface_destroy);
-    Release(SdlHost.waylandFrameSurface, wl_surface_destroy);
-    Release(SdlHost.waylandSurface, [](wl_surface* wrapper) { wl_proxy_wrapper_destroy(wrapper); });
-    Release(SdlHost.waylandSubcompositor, wl_subcompositor_destroy);
-    Release(SdlHost.waylandCompositor, wl_compositor_destroy);
-    Release(SdlHost.waylandShm, wl_shm_destroy);
+    SdlWaylandLetBuffersGo();
     ForgetKeyboard();
-    Release(SdlHost.waylandKeymap, xkb_keymap_unref);
-    Release(SdlHost.waylandXkb, xkb_context_unref);
-    SdlHost.waylandStandardKeycodes.clear();
-    SdlHost.waylandSeatHasKeyboard = false;
-    if (SdlHost.waylandQueue) SDL_SetEventFilter(nullptr, nullptr);
-    Release(SdlHost.waylandSeat, wl_seat_destroy);
-    Release(SdlHost.waylandRegistry, wl_registry_destroy);
-    Release(SdlHost.waylandQueue, wl_event_queue_destroy);
-    SdlHost.waylandDisplay = nullptr;
-    SdlHost.waylandKeys = {};
-    SdlHost.waylandBeat = RepaintBeat{};
+    SdlWaylandRelease(SdlHost.wayland.keymap, xkb_keymap_unref);
+    SdlWaylandRelease(SdlHost.wayland.xkb, xkb_context_unref);
+    SdlHost.wayland.standardKeycodes.clear();
+    SdlHost.wayland.seatHasKeyboard = false;
+    if (SdlHost.wayland.queue) SDL_SetEventFilter(nullptr, nullptr);
+    SdlWaylandRelease(SdlHost.wayland.seat, wl_seat_destroy);
+    SdlWaylandRelease(SdlHost.wayland.registry, wl_registry_destroy);
+    SdlWaylandRelease(SdlHost.wayland.queue, wl_event_queue_destroy);
+    SdlHost.wayland.display = nullptr;
+    SdlHost.wayland.keys = {};
 }
 
 // ---- the compositor's presence --------------------------------------------
@@ -557,9 +374,9 @@ void WatchCompositor(wl_display* display) {
 }  // namespace
 
 bool SdlWaylandSeatMissing() {
-    wl_display* display = SdlHost.waylandWatch ? SdlHost.waylandWatch : wl_display_connect(nullptr);
+    wl_display* display = SdlHost.wayland.watch ? SdlHost.wayland.watch : wl_display_connect(nullptr);
     if (!display) return false;
-    SdlHost.waylandWatch = display;
+    SdlHost.wayland.watch = display;
     bool seat = false;
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kSeatFinder, &seat);
@@ -577,7 +394,7 @@ namespace {
 // The line is written as SdlEndForLostDisplay words it, with calls that a
 // signal handler may make.
 void EndIfCompositorGone(int) {
-    pollfd watch = {wl_display_get_fd(SdlHost.waylandWatch), POLLIN, 0};
+    pollfd watch = {wl_display_get_fd(SdlHost.wayland.watch), POLLIN, 0};
     if (poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP)) {
         const char* const parts[] = {program_invocation_short_name, ": lost the display: ", kCompositorGone, "\n"};
         for (const char* part : parts) {
@@ -591,7 +408,7 @@ void EndIfCompositorGone(int) {
 }  // namespace
 
 bool SdlWaylandStart() {
-    if (!SdlHost.waylandWatch) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!SdlHost.wayland.watch) return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     auto* previous = std::signal(SIGSEGV, EndIfCompositorGone);
     const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     std::signal(SIGSEGV, previous);
@@ -599,12 +416,12 @@ bool SdlWaylandStart() {
 }
 
 void SdlWaylandWatch(bool used) {
-    wl_display* display = SdlHost.waylandWatch;
+    wl_display* display = SdlHost.wayland.watch;
     if (!display) return;
     if (used) {
         std::thread(WatchCompositor, display).detach();
     } else {
         wl_display_disconnect(display);
-        SdlHost.waylandWatch = nullptr;
+        SdlHost.wayland.watch = nullptr;
     }
 }

@@ -20,6 +20,12 @@
 //
 // The page's half of the host, in web_page.js, is the object Module.webHost,
 // made by WebPageStart: the canvas, its context and the events not yet taken.
+//
+// Limits: gamma reads as the identity and cannot be set; full screen and
+// Pointer Lock only where the browser grants them; keys only while the page
+// has the focus.
+//
+// Depends on Emscripten (Asyncify) and a browser with canvas 2D.
 #include <emscripten.h>
 
 #include <algorithm>

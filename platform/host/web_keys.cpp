@@ -1,5 +1,9 @@
 // The web host's key table: the page's name of each key (KeyboardEvent.code)
 // with DirectInput's number for it.
+//
+// Limits: keys without a DirectInput number are not passed on.
+//
+// Depends on nothing.
 #include "platform/host/web_keys.h"
 
 #include "platform/dik.h"

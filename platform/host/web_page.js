@@ -4,6 +4,9 @@
 // (web.cpp) makes. Events wait in `events` as [type, code, x, y], the type
 // numbered as HostEventType in host.h. The page's refresh is measured as the
 // program starts, from a run of animation frames.
+//
+// Depends on the page's canvas (Module.canvas, or its first), canvas 2D and
+// the browser's key, mouse, touch, focus and visibility events.
 mergeInto(LibraryManager.library, {
   // Makes Module.webHost and adds the page's listeners. Key codes are added
   // by WebKeyCode.
