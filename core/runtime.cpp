@@ -15,6 +15,11 @@ void ScratchBufferSetUp() {
 
 void ListHeapSetUp() { Runtime.listHeap = HeapCreate(0, 1024, 0); }
 
+void DestroyHeap(HANDLE& heap) {
+    if (heap) HeapDestroy(heap);
+    heap = nullptr;
+}
+
 }  // namespace
 
 void RuntimeHeapsCreate() {
@@ -23,4 +28,10 @@ void RuntimeHeapsCreate() {
     Runtime.mainHeap = HeapCreate(0, 4096, 0);
     ScratchBufferSetUp();
     ListHeapSetUp();
+}
+
+void RuntimeHeapsDestroy() {
+    DestroyHeap(Runtime.mainHeap);
+    DestroyHeap(Runtime.listHeap);
+    DestroyHeap(Runtime.scratchHeap);
 }

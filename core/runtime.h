@@ -33,3 +33,5 @@ extern RuntimeState Runtime;
 // module handle and creates the heaps and the scratch buffer. The main heap
 // goes at the process's end; the others are left to the process's exit.
 void RuntimeHeapsCreate();
+// Destroys the heaps that are left, as a process's end does.
+void RuntimeHeapsDestroy();

@@ -121,3 +121,8 @@ DWORD DesktopNoneReason() { return DesktopList.noneReason; }
 void DesktopShutDown() {
     if (DesktopList.userLibrary) FreeLibrary(DesktopList.userLibrary);
 }
+
+void DesktopForget() {
+    DesktopShutDown();
+    DesktopList = {};
+}

@@ -33,3 +33,5 @@ int32_t DesktopPixelHeight(int32_t index);
 // Why the last scan found no desktop with a size (GetLastError's number), or 0.
 DWORD DesktopNoneReason();
 void DesktopShutDown();
+// Shuts down and forgets the desktops found: the list as a new process has it.
+void DesktopForget();

@@ -84,6 +84,16 @@ void ScreenShutDown() {
     DisplaySystemRelease();
 }
 
+void ScreenForget() {
+    ScreenClose();
+    ScreenRelease();
+    if (ScreenState.displayObject) {
+        ScreenState.displayUseCount = 1;
+        DisplaySystemRelease();
+    }
+    ScreenState = {};
+}
+
 IDirectDraw7* DisplaySystemAcquire() {
     if (!ScreenState.displayObject) LoadDisplayObject();
     ++ScreenState.displayUseCount;

@@ -81,6 +81,9 @@ constexpr intptr_t kBackBufferLocked = -1;
 ObjectTable* ScreenSetUp();
 // Releases the screen and DirectDraw again, if set-up got that far.
 void ScreenShutDown();
+// Closes the screen, lets DirectDraw go whatever uses are left, and puts the
+// record back as a new process has it.
+void ScreenForget();
 // Takes the display exclusively in that mode with a front surface and a back
 // buffer, both black; 1, or 0 with `failure` and `failureReason` set.
 int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* title);

@@ -70,6 +70,13 @@ HDC DrawBegin(const DrawTarget* target) {
     return DrawState.dc;
 }
 
+void DrawForget() {
+    DrawEnd();
+    DeleteObject(DrawState.defaultBrush);
+    DeleteObject(DrawState.defaultPen);
+    DrawState = {};
+}
+
 void DrawEnd() {
     if (!DrawState.dc) return;
     SelectObject(DrawState.dc, DrawState.savedBrush);

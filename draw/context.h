@@ -69,6 +69,9 @@ HDC DrawBegin(const DrawTarget* target);
 
 // Unbinds the context and gives the device context back.
 void DrawEnd();
+// Ends any drawing and deletes the default pen and brush: the context as a
+// new process has it.
+void DrawForget();
 
 void DrawModeSet(uint32_t flags);
 

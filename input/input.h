@@ -19,6 +19,9 @@ extern InputSystemRecord InputSystem;
 IDirectInput7A* InputSystemAcquire();
 // Gives one use back; the object goes with the last.
 void InputSystemRelease();
+// Lets both devices and the object go, whatever uses are left, and puts the
+// three records back as a new process has them.
+void InputForget();
 
 // ---- keyboard -------------------------------------------------------------
 
@@ -28,6 +31,9 @@ constexpr int32_t kInputPrepared = 1;  // created and formatted, not acquired
 constexpr int32_t kInputReading = 2;   // acquired
 
 constexpr int32_t kAnyKey = -1;
+
+// The keyboard's cooperative level.
+constexpr DWORD kKeyboardLevel = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY;
 
 struct KeyboardRecord {
     int32_t setUpCalled;

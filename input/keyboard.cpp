@@ -8,8 +8,7 @@
 #include "display/screen.h"
 #include "input/input.h"
 
-KeyboardRecord KeyboardState = {0, nullptr, kInputNoDevice, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_NOWINKEY,
-                                {}, {}, {}};
+KeyboardRecord KeyboardState = {0, nullptr, kInputNoDevice, kKeyboardLevel, {}, {}, {}};
 
 namespace {
 

@@ -19,8 +19,8 @@ void LoadInputObject() {
     if (entry) {
         auto create = reinterpret_cast<DirectInputCreateExRoutine>(reinterpret_cast<void (*)()>(entry));
         // Whether the object field is filled is the only test of success.
-        create(Runtime.module, kDirectInputVersion, kIidDirectInput7A,
-               reinterpret_cast<LPVOID*>(&InputSystem.object), nullptr);
+        create(Runtime.module, kDirectInputVersion, kIidDirectInput7A, reinterpret_cast<LPVOID*>(&InputSystem.object),
+               nullptr);
     }
     // Without an object the library is of no use: the next demand loads it afresh.
     if (!InputSystem.object) {
@@ -45,4 +45,16 @@ void InputSystemRelease() {
         InputSystem.object = nullptr;
         InputSystem.library = nullptr;
     }
+}
+
+void InputForget() {
+    MouseShutDown();
+    KeyboardShutDown();
+    if (InputSystem.object) {
+        InputSystem.useCount = 1;
+        InputSystemRelease();
+    }
+    KeyboardState = {0, nullptr, kInputNoDevice, kKeyboardLevel, {}, {}, {}};
+    MouseState = {};
+    InputSystem = {};
 }

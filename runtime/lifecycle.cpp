@@ -27,3 +27,12 @@ void ProgramEnd(uint32_t exitCode) {
     HeapDestroy(Runtime.mainHeap);
     ExitProcess(exitCode);
 }
+
+void RuntimeForget() {
+    DrawForget();
+    InputForget();
+    GrabForget();
+    ScreenForget();
+    DesktopForget();
+    RuntimeHeapsDestroy();
+}

@@ -9,3 +9,8 @@ void RuntimeStart();
 
 // The libraries' shut-downs, the main heap's destruction, the process's exit.
 [[noreturn]] void ProgramEnd(uint32_t exitCode);
+
+// Puts every library's record and the heaps back as a new process has them,
+// each library forgetting its own, so that RuntimeStart can run again: for
+// tests and the fuzzer, which start the runtime many times in one process.
+void RuntimeForget();

@@ -83,7 +83,8 @@ int32_t WriteBmpFile(const char* fileName, const BmpHeaders& headers, const uint
         return SaveFailed(file, temporary);
     }
     if (!CloseHandle(file)) return SaveFailed(INVALID_HANDLE_VALUE, temporary);
-    if (!MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return SaveFailed(INVALID_HANDLE_VALUE, temporary);
+    if (!MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING))
+        return SaveFailed(INVALID_HANDLE_VALUE, temporary);
     return 1;
 }
 
@@ -246,6 +247,11 @@ int32_t ImageHandlerRegister(const void* handler) {
     if (!HasRoom(ImageHandlerList.count)) return 0;
     ImageHandlerList.handlers[ImageHandlerList.count++] = handler;
     return 1;
+}
+
+void GrabForget() {
+    ImageEncoderTable = {};
+    ImageHandlerList = {};
 }
 
 void ImageHandlerReset() {

@@ -50,3 +50,6 @@ int32_t ImageEncoderCall(const char* fileName, const uint8_t* rows, int32_t key,
                          int32_t rowBytes, int32_t flags);
 int32_t ImageHandlerRegister(const void* handler);
 void ImageHandlerReset();
+// Forgets every encoder and handler registered: the tables as a new process
+// has them.
+void GrabForget();
