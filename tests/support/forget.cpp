@@ -6,7 +6,8 @@
 #include "display/screen.h"
 #include "draw/context.h"
 #include "input/input.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "sprite/grab.h"
 
 namespace {
