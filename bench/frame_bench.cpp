@@ -16,7 +16,7 @@
 #include "draw/screen_target.h"
 #include "input/input.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 

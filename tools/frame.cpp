@@ -22,7 +22,7 @@
 #include "draw/screen_target.h"
 #include "platform/host/headless.h"
 #include "platform/host/viewport.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 #include "runtime/lifecycle.h"
 #include "sprite/grab.h"
 

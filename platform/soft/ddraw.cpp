@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 
@@ -814,8 +814,7 @@ void SoftDisplayFocus(bool active) {
 
 void SoftDamageTracking(bool on) { Ddraw.tracking = on; }
 
-int SoftDirectDrawObjectCount() { return static_cast<int>(Ddraw.objects.size()); }
-
-int SoftDirectDrawSurfaceCount() { return static_cast<int>(Ddraw.surfaces.size()); }
-
-DWORD SoftDirectDrawCooperativeLevel() { return Ddraw.exclusive ? kExclusiveLevel : DDSCL_NORMAL; }
+SoftDirectDrawView SoftDirectDrawViewNow() {
+    return {static_cast<int>(Ddraw.objects.size()), static_cast<int>(Ddraw.surfaces.size()),
+            Ddraw.exclusive ? kExclusiveLevel : DDSCL_NORMAL};
+}

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 // The properties' GUID references point here; only their addresses matter.
 const GUID kSoftDirectInputProperties[16] = {};
@@ -575,6 +575,6 @@ void SoftInputReset() {
     std::fill(std::begin(Dinput.buttonsDown), std::end(Dinput.buttonsDown), false);
 }
 
-int SoftDirectInputObjectCount() { return static_cast<int>(Dinput.objects.size()); }
-
-int SoftDirectInputDeviceCount() { return static_cast<int>(Dinput.devices.size()); }
+SoftDirectInputView SoftDirectInputViewNow() {
+    return {static_cast<int>(Dinput.objects.size()), static_cast<int>(Dinput.devices.size())};
+}

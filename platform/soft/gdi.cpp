@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 
@@ -459,17 +459,11 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     return TRUE;
 }
 
-HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
-    DcAttributes* dc = Dc(hdc);
-    if (!dc) return nullptr;
-    if (type == OBJ_PEN) return HandleOf<HGDIOBJ>(dc->pen);
-    if (type == OBJ_BRUSH) return HandleOf<HGDIOBJ>(dc->brush);
-    return nullptr;
+SoftGdiView SoftGdiViewNow(HDC hdc) {
+    DcAttributes* dc = hdc ? Dc(hdc) : nullptr;
+    if (!dc) return {Gdi.liveObjects, Gdi.liveDcs, nullptr, nullptr};
+    return {Gdi.liveObjects, Gdi.liveDcs, HandleOf<HGDIOBJ>(dc->pen), HandleOf<HGDIOBJ>(dc->brush)};
 }
-
-int SoftGdiObjectCount() { return Gdi.liveObjects; }
-
-int SoftGdiDcCount() { return Gdi.liveDcs; }
 
 // ---- attributes -----------------------------------------------------------
 

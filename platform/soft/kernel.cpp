@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/soft/internal.h"
 #include "platform/soft/modules.h"
-#include "platform/soft/soft.h"
 
 namespace {
 
@@ -103,13 +103,6 @@ HMODULE ModuleHandle(size_t index) { return reinterpret_cast<HMODULE>(&Kernel.mo
 int LoadedModule(HMODULE handle) {
     for (size_t i = 0; i < kSoftModuleCount; ++i) {
         if (ModuleHandle(i) == handle && Kernel.moduleLoads[i] > 0) return static_cast<int>(i);
-    }
-    return -1;
-}
-
-int ModuleNamed(const char* name) {
-    for (size_t i = 0; i < kSoftModuleCount; ++i) {
-        if (SoftSameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -355,20 +348,17 @@ BOOL WINAPI HeapDestroy(HANDLE hHeap) {
     return TRUE;
 }
 
-size_t SoftHeapCount() { return Kernel.heaps.size(); }
-
-bool SoftHeapAlive(HANDLE heap) { return HeapFromHandle(heap) != nullptr; }
-
-size_t SoftHeapBlockCount(HANDLE heap) {
-    SoftHeap* found = HeapFromHandle(heap);
-    return found ? found->count : 0;
+SoftKernelView SoftKernelViewNow() {
+    SoftKernelView view{{}, Kernel.moduleLoads};
+    for (SoftHeap* heap : Kernel.heaps) view.heapBlocks[heap] = heap->count;
+    return view;
 }
 
 // ---- modules --------------------------------------------------------------
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (!lpModuleName) return reinterpret_cast<HMODULE>(&Kernel.processModule);
-    int module = ModuleNamed(lpModuleName);
+    int module = SoftModuleNamed(lpModuleName);
     return module >= 0 && Kernel.moduleLoads[module] > 0 ? ModuleHandle(module) : nullptr;
 }
 
@@ -376,7 +366,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     if (!lpLibFileName) return nullptr;
     int64_t failed;
     if (SoftFault(SoftOp::LoadLibraryA, lpLibFileName, &failed)) return reinterpret_cast<HMODULE>(failed);
-    int module = ModuleNamed(lpLibFileName);
+    int module = SoftModuleNamed(lpLibFileName);
     if (module < 0) return nullptr;
     ++Kernel.moduleLoads[module];
     return ModuleHandle(module);
@@ -399,11 +389,6 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     if (module < 0) return FALSE;
     --Kernel.moduleLoads[module];
     return TRUE;
-}
-
-int SoftModuleLoadCount(const char* name) {
-    int module = ModuleNamed(name);
-    return module >= 0 ? Kernel.moduleLoads[module] : 0;
 }
 
 // ---- clock and process ----------------------------------------------------

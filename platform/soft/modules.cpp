@@ -1,6 +1,6 @@
 #include "platform/soft/modules.h"
 
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 
@@ -35,3 +35,10 @@ const SoftModuleInfo kSoftModules[] = {
 };
 
 const size_t kSoftModuleCount = sizeof(kSoftModules) / sizeof(kSoftModules[0]);
+
+int SoftModuleNamed(const char* name) {
+    for (size_t i = 0; i < kSoftModuleCount; ++i) {
+        if (SoftSameNameIgnoringCase(kSoftModules[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+}

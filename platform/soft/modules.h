@@ -19,6 +19,9 @@ struct SoftModuleInfo {
 extern const SoftModuleInfo kSoftModules[];
 extern const size_t kSoftModuleCount;
 
+// The index in kSoftModules of the module of that name, in any case, or -1.
+int SoftModuleNamed(const char* name);
+
 // Every entry point is handed out under the one type FARPROC, as on Windows.
 template <typename Function>
 FARPROC SoftEntry(Function* function) {

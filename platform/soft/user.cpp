@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 
@@ -731,7 +731,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
     return TRUE;
 }
 
-// ---- for tests ------------------------------------------------------------
+// ---- for tests and the inspectors ---------------------------------------
 
 void SoftUserReset() {
     for (HDC dc : User.windowDcs) DeleteDC(dc);
@@ -744,28 +744,15 @@ void SoftUserReset() {
     SoftInputReset();
 }
 
-int SoftCursorCount() { return User.cursorCount; }
-
-bool SoftCursorClip(RECT* clip) {
-    if (clip) *clip = User.cursorClip;
-    return User.cursorClipped;
-}
-
-bool SoftWindowVisible(HWND hwnd) {
-    Window* window = WindowOf(hwnd);
-    return window && window->visible;
-}
-
-bool SoftWindowRect(HWND hwnd, RECT* rect) {
-    Window* window = WindowOf(hwnd);
-    if (!window || !rect) return false;
-    *rect = window->rect;
-    return true;
-}
-
-std::string SoftWindowTitle(HWND hwnd) {
-    Window* window = WindowOf(hwnd);
-    return window ? window->title : std::string();
+SoftUserView SoftUserViewNow(HWND hwnd) {
+    SoftUserView view{User.cursorCount, User.cursorClipped, false, false, User.cursorClip, {}, {}};
+    if (Window* window = WindowOf(hwnd)) {
+        view.known = true;
+        view.visible = window->visible;
+        view.rect = window->rect;
+        view.title = window->title;
+    }
+    return view;
 }
 
 bool SoftWindowExists(HWND hwnd) { return WindowOf(hwnd) != nullptr; }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 
 namespace {
 
@@ -33,4 +33,4 @@ MMRESULT WINAPI timeEndPeriod(UINT uPeriod) {
     return TIMERR_NOERROR;
 }
 
-int SoftTimerPeriodsBegun() { return static_cast<int>(Winmm.periods.size()); }
+std::vector<UINT> SoftTimerPeriodsNow() { return Winmm.periods; }

@@ -13,7 +13,6 @@
 #include "display/screen.h"
 #include "draw/context.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
 #include "support/display.h"
 #include "support/program.h"
 

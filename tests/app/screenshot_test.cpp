@@ -13,7 +13,7 @@
 #include "core/runtime.h"
 #include "input/input.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 #include "support/display.h"
 #include "support/program.h"
 

@@ -8,7 +8,7 @@
 
 #include "core/runtime.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
 #include "support/fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "display/screen.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 #include "sprite/store.h"
 #include "support/display.h"
 

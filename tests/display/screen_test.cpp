@@ -10,7 +10,8 @@
 #include "draw/screen_target.h"
 #include "input/input.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "sprite/store.h"
 #include "support/display.h"
 

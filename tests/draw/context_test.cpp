@@ -7,7 +7,8 @@
 
 #include "draw/shapes.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "support/fixture.h"
 
 namespace {

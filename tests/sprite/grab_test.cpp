@@ -16,7 +16,7 @@
 #include "core/runtime.h"
 #include "display/screen.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
 #include "sprite/store.h"
 #include "support/display.h"
 

@@ -10,7 +10,8 @@
 #include "core/runtime.h"
 #include "display/screen.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "support/display.h"
 
 namespace {

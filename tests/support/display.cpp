@@ -6,7 +6,7 @@
 #include "display/screen.h"
 #include "draw/context.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
 #include "runtime/lifecycle.h"
 
 namespace {

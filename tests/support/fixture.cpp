@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/internal.h"
 #include "runtime/lifecycle.h"
 
 void RuntimeTest::SetUp() {

@@ -2,7 +2,8 @@
 
 #include "core/runtime.h"
 #include "display/screen.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "runtime/lifecycle.h"
 
 void ForgetTheRuntime() {

@@ -9,7 +9,8 @@
 
 #include "core/guids.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "support/fixture.h"
 
 namespace {

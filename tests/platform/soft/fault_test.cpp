@@ -13,7 +13,8 @@
 #include "display/screen.h"
 #include "input/input.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
+#include "platform/soft/internal.h"
 #include "support/display.h"
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include "display/screen.h"
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
 #include "sprite/grab.h"
 #include "support/display.h"
 

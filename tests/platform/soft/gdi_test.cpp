@@ -5,7 +5,7 @@
 #include <random>
 
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
 #include "support/fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/host/headless.h"
-#include "platform/soft/soft.h"
+#include "platform/soft/inspect.h"
 #include "support/fixture.h"
 
 namespace {

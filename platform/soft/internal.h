@@ -1,52 +1,22 @@
-// What the software layer offers beyond the Win32 subset: the means for tools,
-// tests and the layer's other libraries to make and inspect its objects. The
-// runtime never includes this file.
+// What the software layer's libraries call between themselves beyond Win32:
+// faults, the clock, names, damage, device contexts over memory, the host's
+// events, the entry points the built-in modules hand out, and each library's
+// accessor for the inspectors (inspect.cpp). The layer's .cpp files include
+// it, and so do the tests and tools that make its objects or drive it
+// directly; the runtime never does.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/soft/operations.h"
 #include "platform/soft/win32_soft.h"
 
-// ---- Win32 beyond the runtime's ------------------------------------------
-
-// Results, description flags and the aggregation refusal that the software
-// DirectDraw gives beyond those the runtime tests for.
-#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
-#define DDERR_INVALIDCAPS ((HRESULT)0x88760064)
-#define DDERR_INVALIDMODE ((HRESULT)0x88760078)
-#define DDERR_INVALIDRECT ((HRESULT)0x88760096)
-#define DDERR_NOCOOPERATIVELEVELSET ((HRESULT)0x887600D4)
-#define DDERR_INVALIDDIRECTDRAWGUID ((HRESULT)0x88760231)
-#define DDERR_PRIMARYSURFACEALREADYEXISTS ((HRESULT)0x88760234)
-#define DDERR_CANTCREATEDC ((HRESULT)0x88760249)
-#define DDERR_IMPLICITLYCREATED ((HRESULT)0x8876024C)
-#define DDSD_CKSRCBLT 0x00010000
-
-// Results and flags that the software DirectInput gives beyond those the
-// runtime tests for.
-#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
-#define DIERR_OUTOFMEMORY E_OUTOFMEMORY
-#define DI_NOEFFECT S_FALSE
-#define DIGDD_PEEK 0x00000001
-
-// Reasons for a failure that the software kernel gives beyond those the
-// runtime sets itself.
-#define ERROR_FILE_NOT_FOUND 2
-#define ERROR_PATH_NOT_FOUND 3
-#define ERROR_TOO_MANY_OPEN_FILES 4
-#define ERROR_ACCESS_DENIED 5
-#define ERROR_INVALID_HANDLE 6
-#define ERROR_WRITE_PROTECT 19
-#define ERROR_FILE_EXISTS 80
-#define ERROR_FILE_TOO_LARGE 223
-#define ERROR_MR_MID_NOT_FOUND 317
-#define ERROR_DIRECTORY_NOT_SUPPORTED 336
-#define ERROR_IO_DEVICE 1117
 // The host has no desktops: a reason of the layer's own (with the bit Windows
 // leaves to applications, beyond the POSIX numbers the kernel gives it),
 // which FormatMessageA words as the host does (HostNoDisplayReason).
@@ -64,11 +34,6 @@ union SoftLasting {
     Record record;
 };
 
-// Live heaps, and the blocks a heap holds.
-size_t SoftHeapCount();
-size_t SoftHeapBlockCount(HANDLE heap);
-bool SoftHeapAlive(HANDLE heap);
-
 // Asks for the whole 2 MiB pages inside a large block of memory to be huge
 // pages, so that fresh memory is faulted in 2 MiB at a time, not 4 KiB: the
 // screenshot's new 3840 x 2160 surface took some 8,000 faults, 23 ms, as the
@@ -79,9 +44,6 @@ void SoftAdviseHugePages(void* memory, size_t bytes);
 // Whether two names are the same but for case, as Windows compares module,
 // class and device names.
 bool SoftSameNameIgnoringCase(const char* a, const char* b);
-
-// How many times a built-in module is loaded now (0: not loaded).
-int SoftModuleLoadCount(const char* name);
 
 // True when the operation is to fail now; *result is what it returns.
 // Operations with an argument that picks a target also ask under
@@ -142,32 +104,21 @@ struct SoftDamage {
     }
 };
 
-// Tests only: off, colour fills rewrite all they cover and every present
-// copies the whole frame, as if nothing were known of what changed (on at
-// start). The frames must come out the same either way.
+// Tests and benchmarks only: off, colour fills rewrite all they cover and
+// every present copies the whole frame, as if nothing were known of what
+// changed (on at start). The frames must come out the same either way.
 void SoftDamageTracking(bool on);
 
 // ---- gdi ------------------------------------------------------------------
-
-#define OBJ_PEN 1
-#define OBJ_BRUSH 2
 
 // A device context over 32-bit X8R8G8B8 memory: `width` x `height` pixels,
 // `pitch` bytes from one row to the next. DeleteDC ends it; the memory stays
 // the caller's. Where `damage` is given, every pixel drawn widens it.
 HDC SoftSurfaceDcCreate(void* pixels, int width, int height, int pitch, SoftDamage* damage = nullptr);
 
-// The pen or brush selected into a device context, as on Windows.
-HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);
-
 // Fills `count` 32-bit pixels with one value: the one fill of the layer's
 // drawing, its clears and its spans.
 void SoftFillPixels(uint32_t* run, size_t count, uint32_t pixel);
-
-// Pens and brushes that exist now, stock objects not counted.
-int SoftGdiObjectCount();
-// Device contexts that exist now.
-int SoftGdiDcCount();
 
 // ---- between the layer's libraries ----------------------------------------
 
@@ -200,16 +151,6 @@ BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA
 // released. Window handles given out before stay refused.
 void SoftUserReset();
 
-// ShowCursor's display count (the cursor shows while it is 0 or more).
-int SoftCursorCount();
-// Whether ClipCursor confines the cursor now, and to which rectangle.
-bool SoftCursorClip(RECT* clip);
-
-// What the user library holds of a window: false, or empty, for a handle it
-// does not know.
-bool SoftWindowVisible(HWND hwnd);
-bool SoftWindowRect(HWND hwnd, RECT* rect);
-std::string SoftWindowTitle(HWND hwnd);
 // Whether the user library knows this window.
 bool SoftWindowExists(HWND hwnd);
 
@@ -220,19 +161,6 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnk
 
 // What every pixel of a lost surface holds once the loss has taken its picture.
 constexpr uint32_t kSoftLostSurfacePixel = 0x00FF00FF;
-
-// DirectDraw objects, and surfaces of all of them (back buffers included),
-// that exist now.
-int SoftDirectDrawObjectCount();
-int SoftDirectDrawSurfaceCount();
-// DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE while an object holds the display
-// exclusively, DDSCL_NORMAL otherwise.
-DWORD SoftDirectDrawCooperativeLevel();
-
-// ---- winmm ----------------------------------------------------------------
-
-// Timer periods begun with timeBeginPeriod and not yet ended.
-int SoftTimerPeriodsBegun();
 
 // ---- input ----------------------------------------------------------------
 
@@ -250,6 +178,47 @@ HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riid
 // and objects stay.
 void SoftInputReset();
 
-// DirectInput objects, and devices of all of them, that exist now.
-int SoftDirectInputObjectCount();
-int SoftDirectInputDeviceCount();
+// ---- for the inspectors (inspect.cpp) -------------------------------------
+
+// Each library's one accessor: a copy of what its record holds that only tests
+// and tools read. The kernel: the live heaps with the blocks each holds, and
+// how often each built-in module (kSoftModules) is loaded.
+struct SoftKernelView {
+    std::map<HANDLE, size_t> heapBlocks;
+    const int* moduleLoads;
+};
+SoftKernelView SoftKernelViewNow();
+
+// The GDI: pens and brushes (stock objects not counted) and device contexts,
+// and the pen and brush selected into `dc` (null for one it does not know).
+struct SoftGdiView {
+    int objects, dcs;
+    HGDIOBJ pen, brush;
+};
+SoftGdiView SoftGdiViewNow(HDC dc);
+
+// The user library: ShowCursor's count, ClipCursor's rectangle while it
+// confines the cursor, and `hwnd`'s state (known: whether it knows the window).
+struct SoftUserView {
+    int cursorCount;
+    bool cursorClipped, known, visible;
+    RECT cursorClip, rect;
+    std::string title;
+};
+SoftUserView SoftUserViewNow(HWND hwnd);
+
+// DirectDraw: objects, surfaces of all of them, and the display's cooperative level.
+struct SoftDirectDrawView {
+    int objects, surfaces;
+    DWORD level;
+};
+SoftDirectDrawView SoftDirectDrawViewNow();
+
+// WinMM: the timer periods begun and not yet ended.
+std::vector<UINT> SoftTimerPeriodsNow();
+
+// DirectInput: objects, and devices of all of them.
+struct SoftDirectInputView {
+    int objects, devices;
+};
+SoftDirectInputView SoftDirectInputViewNow();
