@@ -283,7 +283,7 @@ bool UseFramebuffer() {
 
 // Whether this process can open a GPU: a DRM device, or NVIDIA's own. Without
 // one, OpenGL could only rasterise in software, which the framebuffer beats,
-// and loading it to learn so takes a third of the start.
+// and loading it to learn so is a large part of the start.
 bool GpuReachable() {
     glob_t devices = {};
     bool reachable = false;

@@ -35,10 +35,11 @@ union SoftLasting {
 };
 
 // Asks for the whole 2 MiB pages inside a large block of memory to be huge
-// pages, so that fresh memory is faulted in 2 MiB at a time, not 4 KiB: the
-// screenshot's new 3840 x 2160 surface took some 8,000 faults, 23 ms, as the
-// grab first wrote it. Only advice: where the system will not, nothing
-// changes. Heap blocks and surfaces' pixels ask it.
+// pages, so that fresh memory is faulted in 2 MiB at a time, not 4 KiB (a
+// screenshot's new surface at 3840 x 2160 takes thousands of faults as the
+// grab first writes it; bench/README.md has the figures). Only advice: where
+// the system will not, nothing changes. Heap blocks and surfaces' pixels ask
+// it.
 void SoftAdviseHugePages(void* memory, size_t bytes);
 
 // Whether two names are the same but for case, as Windows compares module,
