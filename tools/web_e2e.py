@@ -13,6 +13,7 @@ and posts what it sees back to this server.
 """
 
 import base64
+import glob
 import http.server
 import io
 import json
@@ -127,7 +128,7 @@ def open_webkit(url, width, height, scale, folder):
         with urllib.request.urlopen(request, timeout=30) as answer:
             return json.load(answer)["value"]
 
-    minibrowser = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+    minibrowser = (glob.glob("/usr/lib/*/webkit2gtk-4.1/MiniBrowser") or ["MiniBrowser"])[0]
     for _ in range(50):
         try:
             session = call("", {"capabilities": {"alwaysMatch": {"webkitgtk:browserOptions": {
