@@ -144,8 +144,7 @@ bool HostDisplayOpen(int width, int height, int depth) {
     display.height = height;
     display.depth = depth;
     ++display.opens;
-    HeadlessHost.shown.clear();
-    HeadlessHost.mirror.Invalidate();
+    HeadlessHost.shown.clear();  // the next present shows a whole frame
     ReportKeysDown();
     return true;
 }

@@ -11,8 +11,9 @@ size_t SoftHeapCount() { return SoftKernelViewNow().heapBlocks.size(); }
 bool SoftHeapAlive(HANDLE heap) { return SoftKernelViewNow().heapBlocks.count(heap) > 0; }
 
 size_t SoftHeapBlockCount(HANDLE heap) {
-    std::map<HANDLE, size_t> heaps = SoftKernelViewNow().heapBlocks;
-    return heaps.count(heap) ? heaps[heap] : 0;
+    const std::map<HANDLE, size_t> heaps = SoftKernelViewNow().heapBlocks;
+    const auto found = heaps.find(heap);
+    return found != heaps.end() ? found->second : 0;
 }
 
 int SoftModuleLoadCount(const char* name) {
