@@ -67,7 +67,6 @@ void SdlReportKeysHeld() {
     }
 }
 
-// The mouse reports relative counts only while the display is ours.
 void SdlFollowFocus(bool focused) {
     SdlHost.focused = focused;
     SDL_SetRelativeMouseMode(SdlHost.window && focused ? SDL_TRUE : SDL_FALSE);

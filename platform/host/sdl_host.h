@@ -1,14 +1,9 @@
 // The SDL host's record, with a sub-record for X and one for Wayland in
-// their own headers, and the calls between its files: sdl_video.cpp (SDL's
-// start, the clock, the desktops, the display), sdl_present.cpp (the choice
-// of a presenter and the renderer's and framebuffer's presents),
-// sdl_events.cpp (SDL's events, the keys held, the focus), sdl_x11.cpp and
-// sdl_wayland*.cpp (what the host asks of X and of Wayland itself) and
-// sdl_keys.cpp (the key table).
+// their own headers, and the calls between its files (each says at its top
+// what it holds).
 #pragma once
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #include <chrono>
 #include <cstdint>

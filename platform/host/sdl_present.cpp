@@ -89,16 +89,12 @@ void ScaleRow(const uint32_t* row, int first, int last, uint8_t* to, const SDL_P
 
 }  // namespace
 
-// The part of the frame to upload: what changed, or all of it where the
-// window holds no whole earlier frame. Empty when nothing changed.
 SDL_Rect SdlUploadArea(HostRect changed, int width, int height) {
     const HostRect area = SdlHost.mirror.AreaToShow(changed, width, height);
     if (HostAreaEmpty(area)) return {0, 0, 0, 0};
     return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
-// Copies the frame's `area` into the framebuffer, scaled, and answers the
-// framebuffer's rectangle it covers.
 SDL_Rect SdlCopyIntoFramebuffer(SDL_Surface* surface, const uint8_t* pixels, int pitch, const SDL_Rect& area) {
     const HostViewport view = ViewportFor(SdlHost.width, SdlHost.height, surface->w, surface->h);
     if (SdlHost.sourceColumns.size() != size_t(view.width)) MapColumns(view);

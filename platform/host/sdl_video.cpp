@@ -236,13 +236,13 @@ int HostDesktopCount() {
 
 HostDesktop HostDesktopAt(int index) {
     if (index < 0 || index >= HostDesktopCount()) return HostDesktop{};
-    const SdlX11Monitor* monitor = SdlHost.x11.display ? &SdlHost.x11.monitors[size_t(index)] : nullptr;
+    const SDL_Rect* monitor = SdlHost.x11.display ? &SdlHost.x11.monitors[size_t(index)] : nullptr;
     SDL_DisplayMode mode = {};
     const bool readable = DesktopMode(monitor ? DisplayShowing(monitor->x, monitor->y) : index, &mode);
     HostDesktop desktop = HostDesktopOf(index, index == 0, ModeOf(mode), readable);
     if (readable && monitor) {
-        desktop.mode.width = monitor->width;
-        desktop.mode.height = monitor->height;
+        desktop.mode.width = monitor->w;
+        desktop.mode.height = monitor->h;
     }
     return desktop;
 }
@@ -280,8 +280,7 @@ SDL_Window* CoveringWindow(const SDL_DisplayMode& desktop) {
         return SDL_CreateWindow("ravlin", SDL_WINDOWPOS_CENTERED_DISPLAY(0), SDL_WINDOWPOS_CENTERED_DISPLAY(0),
                                 desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | kFlags);
     }
-    const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
-    const SDL_Rect place = {monitor.x, monitor.y, monitor.width, monitor.height};
+    const SDL_Rect place = SdlHost.x11.monitors.front();
     SDL_Rect bounds = {};
     SDL_GetDisplayBounds(0, &bounds);
     SdlX11NoteFocus();

@@ -269,11 +269,9 @@ Proxy* OnHostQueue(Proxy* proxy) {
 
 }  // namespace
 
-// Waits up to `ticks` of the host's clock for events on the host's queue and
-// dispatches what came: false if none came in time. What was asked is already
-// sent: the host flushes the connection after each frame it shows, and only
-// then. The wait is to the tick, not rounded to milliseconds, since it ends
-// at a vertical blank.
+// What was asked is already sent: the host flushes the connection after
+// each frame it shows, and only then. The wait is to the tick, not rounded
+// to milliseconds, since it ends at a vertical blank.
 bool SdlWaylandDispatchWithin(wl_display* display, int64_t ticks) {
     if (wl_display_dispatch_queue_pending(display, SdlHost.wayland.queue) > 0) return true;
     while (wl_display_prepare_read_queue(display, SdlHost.wayland.queue) != 0) {

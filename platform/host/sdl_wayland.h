@@ -5,6 +5,8 @@
 #pragma once
 
 #include <SDL.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <array>
 #include <cstddef>
@@ -13,21 +15,6 @@
 
 #include "platform/host/blank_clock.h"
 #include "platform/host/host.h"
-
-struct wl_buffer;
-struct wl_callback;
-struct wl_compositor;
-struct wl_display;
-struct wl_event_queue;
-struct wl_keyboard;
-struct wl_registry;
-struct wl_seat;
-struct wl_shm;
-struct wl_subcompositor;
-struct wl_subsurface;
-struct wl_surface;
-struct xkb_context;
-struct xkb_keymap;
 
 // A buffer in shared memory that frames go into on native Wayland, shown on
 // the window's surface: the compositor's from a commit until it releases it.

@@ -11,7 +11,6 @@
 //
 // Depends on SDL2 and Wayland's client library.
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>

@@ -100,14 +100,14 @@ bool WindowManagerRuns(Display* display) {
 
 // The monitors RandR declares (version 1.5 on), the primary first; or, where
 // it declares none, the screen as one.
-std::vector<SdlX11Monitor> MonitorsOf(Display* display) {
-    std::vector<SdlX11Monitor> monitors;
+std::vector<SDL_Rect> MonitorsOf(Display* display) {
+    std::vector<SDL_Rect> monitors;
     int count = 0;
     XRRMonitorInfo* declared = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
     for (int i = 0; i < count; ++i) {
         const XRRMonitorInfo& monitor = declared[i];
         if (monitor.width <= 0 || monitor.height <= 0) continue;
-        const SdlX11Monitor place = {monitor.x, monitor.y, monitor.width, monitor.height};
+        const SDL_Rect place = {monitor.x, monitor.y, monitor.width, monitor.height};
         monitors.insert(monitor.primary ? monitors.begin() : monitors.end(), place);
     }
     if (declared) XRRFreeMonitors(declared);
@@ -241,8 +241,8 @@ void ReadMonitors() {
     Window window = None;
     Display* display = XDisplayOfWindow(&window);
     if (!display) return;
-    const SdlX11Monitor& monitor = SdlHost.x11.monitors.front();
-    XMoveResizeWindow(display, window, monitor.x, monitor.y, unsigned(monitor.width), unsigned(monitor.height));
+    const SDL_Rect& monitor = SdlHost.x11.monitors.front();
+    XMoveResizeWindow(display, window, monitor.x, monitor.y, unsigned(monitor.w), unsigned(monitor.h));
 }
 
 }  // namespace

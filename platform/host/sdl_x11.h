@@ -10,23 +10,16 @@
 
 struct _XDisplay;
 
-// A monitor of an X screen, as RandR declares it: a rectangle of the screen.
-struct SdlX11Monitor {
-    int x;
-    int y;
-    int width;
-    int height;
-};
-
 // What the host keeps of X, where SDL draws on an X display.
 struct SdlX11State {
     // The host's own connection to SDL's X display, made before SDL's window,
     // to ask X what SDL does not pass on.
     _XDisplay* display = nullptr;
     bool windowManager = false;
-    // The monitors, the primary first: RandR's, or the screen where it
-    // declares none. The first is the window's place.
-    std::vector<SdlX11Monitor> monitors;
+    // The monitors, the primary first: the rectangles of the screen RandR
+    // declares, or the screen where it declares none. The first is the
+    // window's place.
+    std::vector<SDL_Rect> monitors;
     // The window that had X's input focus before the host's window was made
     // (or PointerRoot, 1), and how X was to revert it; given back at the end.
     unsigned long focusBefore = 0;
