@@ -17,7 +17,8 @@ else()
     # ravlin.exe is stripped when built, naming its debug information's file.
     set(CPACK_STRIP_FILES ON)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-    set(CPACK_DEBIAN_PACKAGE_SECTION games)
+    # A program for the X desktop, as the screen savers are.
+    set(CPACK_DEBIAN_PACKAGE_SECTION x11)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 endif()
