@@ -456,8 +456,7 @@ void Describe(const SoftSurface& surface, DDSURFACEDESC2* description) {
 
 HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnknown* pUnkOuter) {
     if (lplpDD) *lplpDD = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::DirectDrawCreateEx, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::DirectDrawCreateEx, &failed)) return failed;
     if (!lplpDD) return DDERR_INVALIDPARAMS;
     // Only the default display device is offered.
     if (lpGUID) return DDERR_INVALIDDIRECTDRAWGUID;
@@ -471,14 +470,7 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnk
 }
 
 HRESULT SoftDirectDraw::QueryInterface(REFIID riid, void** ppvObject) {
-    if (ppvObject) *ppvObject = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_QueryInterface, &failed)) return failed;
-    if (!ppvObject) return E_POINTER;
-    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectDraw7)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObject = static_cast<IDirectDraw7*>(this);
-    return S_OK;
+    return SoftQueryInterface<IDirectDraw7>(this, SoftOp::IDirectDraw7_QueryInterface, kIidDirectDraw7, riid, ppvObject);
 }
 
 ULONG SoftDirectDraw::AddRef() { return ++refs; }
@@ -495,8 +487,7 @@ ULONG SoftDirectDraw::Release() {
 }
 
 HRESULT SoftDirectDraw::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_SetCooperativeLevel, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_SetCooperativeLevel, &failed)) return failed;
     if (dwFlags == DDSCL_NORMAL) {
         if (Ddraw.exclusive == this) LeaveExclusiveMode();
         level = dwFlags;
@@ -510,8 +501,7 @@ HRESULT SoftDirectDraw::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
 }
 
 HRESULT SoftDirectDraw::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP, DWORD dwRefreshRate, DWORD dwFlags) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_SetDisplayMode, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_SetDisplayMode, &failed)) return failed;
     if (Ddraw.exclusive != this) return DDERR_NOEXCLUSIVEMODE;
     if (dwFlags != 0) return DDERR_INVALIDPARAMS;
     if (dwBPP != 32 || dwWidth > kMaxSide || dwHeight > kMaxSide) return DDERR_UNSUPPORTEDMODE;
@@ -534,8 +524,7 @@ HRESULT SoftDirectDraw::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBP
 HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIRECTDRAWSURFACE7* lplpDDSurface,
                                       IUnknown* pUnkOuter) {
     if (lplpDDSurface) *lplpDDSurface = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_CreateSurface, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_CreateSurface, &failed)) return failed;
     if (!lplpDDSurface || !lpDDSurfaceDesc2 || lpDDSurfaceDesc2->dwSize != sizeof(DDSURFACEDESC2)) {
         return DDERR_INVALIDPARAMS;
     }
@@ -551,16 +540,14 @@ HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIREC
 }
 
 HRESULT SoftDirectDraw::GetMonitorFrequency(LPDWORD lpdwFrequency) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_GetMonitorFrequency, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_GetMonitorFrequency, &failed)) return failed;
     if (!lpdwFrequency) return DDERR_INVALIDPARAMS;
     *lpdwFrequency = DWORD(HostDisplayRefreshRate());
     return DD_OK;
 }
 
 HRESULT SoftDirectDraw::GetScanLine(LPDWORD lpdwScanLine) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_GetScanLine, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_GetScanLine, &failed)) return failed;
     if (!lpdwScanLine) return DDERR_INVALIDPARAMS;
     if (Ddraw.exclusive != this) return DDERR_NOEXCLUSIVEMODE;
     int line = HostDisplayScanLine();
@@ -572,8 +559,7 @@ HRESULT SoftDirectDraw::GetScanLine(LPDWORD lpdwScanLine) {
 // Restores every surface of the object; the first refusal is the answer, but
 // the other surfaces are restored all the same.
 HRESULT SoftDirectDraw::RestoreAllSurfaces() {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDraw7_RestoreAllSurfaces, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_RestoreAllSurfaces, &failed)) return failed;
     if (!Ddraw.focus) return DDERR_WRONGMODE;
     HRESULT result = DD_OK;
     for (SoftSurface* surface : Ddraw.surfaces) {
@@ -588,8 +574,7 @@ HRESULT SoftDirectDraw::RestoreAllSurfaces() {
 
 HRESULT SoftSurface::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject) *ppvObject = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_QueryInterface, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_QueryInterface, &failed)) return failed;
     if (!ppvObject) return E_POINTER;
     if (SoftSameGuid(riid, kSoftIidUnknown) || SoftSameGuid(riid, kIidDirectDrawSurface7)) {
         AddRef();
@@ -618,8 +603,7 @@ ULONG SoftSurface::Release() {
 
 HRESULT SoftSurface::GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, IDirectDrawSurface7** lplpDDAttachedSurface) {
     if (lplpDDAttachedSurface) *lplpDDAttachedSurface = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetAttachedSurface, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_GetAttachedSurface, &failed)) return failed;
     if (!lpDDSCaps || !lplpDDAttachedSurface) return DDERR_INVALIDPARAMS;
     // The two surfaces of a flip chain are attached to each other.
     SoftSurface* attached = back ? back : front;
@@ -630,8 +614,7 @@ HRESULT SoftSurface::GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, IDirectDrawSurface
 }
 
 HRESULT SoftSurface::Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD dwFlags) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Flip, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Flip, &failed)) return failed;
     if (!back) return DDERR_NOTFLIPPABLE;
     bool otherTarget = lpDDSurfaceTargetOverride && lpDDSurfaceTargetOverride != back;
     if (otherTarget || (dwFlags & ~(DDFLIP_WAIT | DDFLIP_NOVSYNC))) return DDERR_INVALIDPARAMS;
@@ -653,8 +636,7 @@ HRESULT SoftSurface::Flip(IDirectDrawSurface7* lpDDSurfaceTargetOverride, DWORD 
 
 HRESULT SoftSurface::Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
                          LPDDBLTFX lpDDBltFx) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Blt, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Blt, &failed)) return failed;
     if (dwFlags & ~(DDBLT_COLORFILL | DDBLT_WAIT)) return DDERR_INVALIDPARAMS;
     if (dwFlags & DDBLT_COLORFILL) return ColourFill(*this, lpDestRect, lpDDBltFx);
     return BltCopy(*this, lpDestRect, lpDDSrcSurface, lpSrcRect);
@@ -662,8 +644,7 @@ HRESULT SoftSurface::Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface,
 
 HRESULT SoftSurface::BltFast(DWORD dwX, DWORD dwY, IDirectDrawSurface7* lpDDSrcSurface, LPRECT lpSrcRect,
                              DWORD dwTrans) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_BltFast, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_BltFast, &failed)) return failed;
     // Copies without a colour key are all this display does.
     if (dwTrans & ~DDBLTFAST_WAIT) return DDERR_INVALIDPARAMS;
     SoftSurface* source = LiveSurface(lpDDSrcSurface);
@@ -685,8 +666,7 @@ HRESULT SoftSurface::BltFast(DWORD dwX, DWORD dwY, IDirectDrawSurface7* lpDDSrcS
 HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE) {
     bool described = lpDDSurfaceDesc && lpDDSurfaceDesc->dwSize == sizeof(DDSURFACEDESC2);
     if (described) lpDDSurfaceDesc->lpSurface = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Lock, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Lock, &failed)) return failed;
     if (!described) return DDERR_INVALIDPARAMS;
     RECT area = lpDestRect ? *lpDestRect : Whole(*this);
     if (!Inside(area, *this)) return DDERR_INVALIDRECT;
@@ -700,16 +680,14 @@ HRESULT SoftSurface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, D
 
 // A lost surface can still be unlocked, so that its caller can end the access.
 HRESULT SoftSurface::Unlock(LPRECT) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Unlock, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Unlock, &failed)) return failed;
     if (!locked) return DDERR_NOTLOCKED;
     locked = false;
     return DD_OK;
 }
 
 HRESULT SoftSurface::GetDC(HDC* lphDC) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetDC, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_GetDC, &failed)) return failed;
     if (!lphDC) return DDERR_INVALIDPARAMS;
     if (lost) return DDERR_SURFACELOST;
     if (dc) return DDERR_DCALREADYCREATED;
@@ -721,8 +699,7 @@ HRESULT SoftSurface::GetDC(HDC* lphDC) {
 }
 
 HRESULT SoftSurface::ReleaseDC(HDC hDC) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_ReleaseDC, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_ReleaseDC, &failed)) return failed;
     if (!dc) return DDERR_NODC;
     if (hDC != dc) return DDERR_INVALIDPARAMS;
     DeleteDC(dc);
@@ -731,15 +708,13 @@ HRESULT SoftSurface::ReleaseDC(HDC hDC) {
 }
 
 HRESULT SoftSurface::IsLost() {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_IsLost, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_IsLost, &failed)) return failed;
     return lost ? DDERR_SURFACELOST : DD_OK;
 }
 
 // A back buffer is restored with its front surface, never by itself.
 HRESULT SoftSurface::Restore() {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_Restore, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Restore, &failed)) return failed;
     if (!Ddraw.focus) return DDERR_WRONGMODE;
     if (lost && front) return DDERR_IMPLICITLYCREATED;
     return RestoreSurface(this);
@@ -747,8 +722,7 @@ HRESULT SoftSurface::Restore() {
 
 // The key is kept for the copies that would use it; no copy offered here does.
 HRESULT SoftSurface::SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_SetColorKey, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_SetColorKey, &failed)) return failed;
     if (dwFlags != DDCKEY_SRCBLT) return DDERR_INVALIDPARAMS;
     keyed = lpDDColorKey != nullptr;
     sourceKey = keyed ? *lpDDColorKey : DDCOLORKEY{};
@@ -758,8 +732,7 @@ HRESULT SoftSurface::SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) {
 // Surfaces of 32 bits per pixel have no palette.
 HRESULT SoftSurface::GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) {
     if (lplpDDPalette) *lplpDDPalette = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_GetPalette, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_GetPalette, &failed)) return failed;
     if (!lplpDDPalette) return DDERR_INVALIDPARAMS;
     return DDERR_NOPALETTEATTACHED;
 }
@@ -767,8 +740,7 @@ HRESULT SoftSurface::GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) {
 // This layer makes no palettes, so any palette handed in is foreign; taking
 // the palette away (null) leaves nothing to do.
 HRESULT SoftSurface::SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawSurface7_SetPalette, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_SetPalette, &failed)) return failed;
     return lpDDPalette ? DDERR_INVALIDOBJECT : DD_OK;
 }
 
@@ -785,8 +757,7 @@ ULONG SoftGammaControl::Release() { return surface->Release(); }
 static_assert(sizeof(DDGAMMARAMP) == 768 * sizeof(uint16_t), "the host's ramp is 3 x 256 entries");
 
 HRESULT SoftGammaControl::GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawGammaControl_GetGammaRamp, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawGammaControl_GetGammaRamp, &failed)) return failed;
     if (dwFlags != 0 || !lpRampData) return DDERR_INVALIDPARAMS;
     uint16_t ramp[768];
     if (!HostGammaRead(ramp)) return DDERR_GENERIC;
@@ -795,8 +766,7 @@ HRESULT SoftGammaControl::GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) 
 }
 
 HRESULT SoftGammaControl::SetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectDrawGammaControl_SetGammaRamp, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawGammaControl_SetGammaRamp, &failed)) return failed;
     if (dwFlags != 0 || !lpRampData) return DDERR_INVALIDPARAMS;
     uint16_t ramp[768];
     std::memcpy(ramp, lpRampData, sizeof(ramp));

@@ -342,8 +342,7 @@ bool OneOf(DWORD flags, DWORD first, DWORD second) { return ((flags & first) != 
 HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
                                    IUnknown* punkOuter) {
     if (ppvOut) *ppvOut = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::DirectInputCreateEx, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::DirectInputCreateEx, &failed)) return failed;
     if (!ppvOut || !hinst) return DIERR_INVALIDPARAM;
     if (punkOuter) return DIERR_NOAGGREGATION;
     if (HRESULT version = CheckVersion(dwVersion); version != DI_OK) return version;
@@ -356,14 +355,7 @@ HRESULT WINAPI DirectInputCreateEx(HINSTANCE hinst, DWORD dwVersion, REFIID riid
 }
 
 HRESULT SoftDirectInput::QueryInterface(REFIID riid, void** ppvObject) {
-    if (ppvObject) *ppvObject = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInput7_QueryInterface, &failed)) return failed;
-    if (!ppvObject) return E_POINTER;
-    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectInput7A)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObject = static_cast<IDirectInput7A*>(this);
-    return S_OK;
+    return SoftQueryInterface<IDirectInput7A>(this, SoftOp::IDirectInput7_QueryInterface, kIidDirectInput7A, riid, ppvObject);
 }
 
 ULONG SoftDirectInput::AddRef() { return ++refs; }
@@ -378,8 +370,7 @@ ULONG SoftDirectInput::Release() {
 
 HRESULT SoftDirectInput::CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOut, IUnknown* lpUnknownOuter) {
     if (pvOut) *pvOut = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInput7_CreateDeviceEx, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInput7_CreateDeviceEx, &failed)) return failed;
     if (!pvOut) return DIERR_INVALIDPARAM;
     if (lpUnknownOuter) return DIERR_NOAGGREGATION;
     if (!SoftSameGuid(riid, kIidDirectInputDevice7A)) return DIERR_NOINTERFACE;
@@ -395,14 +386,7 @@ HRESULT SoftDirectInput::CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOu
 // ---- IDirectInputDevice7: set-up ------------------------------------------
 
 HRESULT SoftInputDevice::QueryInterface(REFIID riid, void** ppvObject) {
-    if (ppvObject) *ppvObject = nullptr;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_QueryInterface, &failed)) return failed;
-    if (!ppvObject) return E_POINTER;
-    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, kIidDirectInputDevice7A)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObject = static_cast<IDirectInputDevice7A*>(this);
-    return S_OK;
+    return SoftQueryInterface<IDirectInputDevice7A>(this, SoftOp::IDirectInputDevice7_QueryInterface, kIidDirectInputDevice7A, riid, ppvObject);
 }
 
 ULONG SoftInputDevice::AddRef() { return ++refs; }
@@ -417,8 +401,7 @@ ULONG SoftInputDevice::Release() {
 // Each device takes the one standard format of its kind, checked field by
 // field.
 HRESULT SoftInputDevice::SetDataFormat(LPCDIDATAFORMAT lpdf) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetDataFormat, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_SetDataFormat, &failed)) return failed;
     if (!lpdf) return DIERR_INVALIDPARAM;
     if (acquired) return DIERR_ACQUIRED;
     bool standard = kind == DeviceKind::Keyboard ? IsKeyboardFormat(*lpdf) : IsMouseFormat(*lpdf);
@@ -430,8 +413,7 @@ HRESULT SoftInputDevice::SetDataFormat(LPCDIDATAFORMAT lpdf) {
 // Exclusive background access to the keyboard or the mouse is not offered by
 // DirectInput; the Windows key can be kept only from the keyboard.
 HRESULT SoftInputDevice::SetCooperativeLevel(HWND hwnd, DWORD dwFlags) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetCooperativeLevel, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_SetCooperativeLevel, &failed)) return failed;
     DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND |
                   (kind == DeviceKind::Keyboard ? DISCL_NOWINKEY : 0);
     if (!SoftWindowExists(hwnd) || (dwFlags & ~known)) return DIERR_INVALIDPARAM;
@@ -449,8 +431,7 @@ HRESULT SoftInputDevice::SetCooperativeLevel(HWND hwnd, DWORD dwFlags) {
 // Setting the buffer size to the size it has is still DI_OK: a program that
 // prepares its device again expects that.
 HRESULT SoftInputDevice::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_SetProperty, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_SetProperty, &failed)) return failed;
     if (!pdiph || pdiph->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     if (&rguidProp != &DIPROP_BUFFERSIZE) return DIERR_UNSUPPORTED;
     if (!IsDwordProperty(*pdiph) || !NamesTheDevice(*pdiph)) return DIERR_INVALIDPARAM;
@@ -462,8 +443,7 @@ HRESULT SoftInputDevice::SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) {
 }
 
 HRESULT SoftInputDevice::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetProperty, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_GetProperty, &failed)) return failed;
     if (!pdiph || pdiph->dwHeaderSize != sizeof(DIPROPHEADER)) return DIERR_INVALIDPARAM;
     bool bufferSizeAsked = &rguidProp == &DIPROP_BUFFERSIZE;
     if (!bufferSizeAsked && &rguidProp != &DIPROP_GRANULARITY) return DIERR_UNSUPPORTED;
@@ -483,8 +463,7 @@ HRESULT SoftInputDevice::GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) {
 // A fresh acquisition starts with an empty buffer and no movement: what
 // happened while the device was not held is not its input.
 HRESULT SoftInputDevice::Acquire() {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_Acquire, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_Acquire, &failed)) return failed;
     if (!formatted) return DIERR_INVALIDPARAM;
     if (acquired) return S_FALSE;
     if ((level & DISCL_FOREGROUND) && !InForeground(*this)) return DIERR_OTHERAPPHASPRIO;
@@ -499,8 +478,7 @@ HRESULT SoftInputDevice::Acquire() {
 }
 
 HRESULT SoftInputDevice::Unacquire() {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_Unacquire, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_Unacquire, &failed)) return failed;
     // Given back by the program, the device is no longer told lost.
     inputLost = false;
     if (!acquired) return DI_NOEFFECT;
@@ -511,8 +489,7 @@ HRESULT SoftInputDevice::Unacquire() {
 // ---- IDirectInputDevice7: reading -----------------------------------------
 
 HRESULT SoftInputDevice::GetDeviceState(DWORD cbData, LPVOID lpvData) {
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceState, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceState, &failed)) return failed;
     if (!lpvData || cbData != StateSize(kind)) return DIERR_INVALIDPARAM;
     if (HRESULT held = Holding(*this); held != DI_OK) return held;
     if (kind == DeviceKind::Mouse) {
@@ -529,8 +506,7 @@ HRESULT SoftInputDevice::GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA 
                                        DWORD dwFlags) {
     DWORD room = pdwInOut ? *pdwInOut : 0;
     if (pdwInOut) *pdwInOut = 0;
-    HRESULT failed;
-    if (SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceData, &failed)) return failed;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectInputDevice7_GetDeviceData, &failed)) return failed;
     if (!pdwInOut || cbObjectData != sizeof(DIDEVICEOBJECTDATA) || (dwFlags & ~DIGDD_PEEK)) {
         return DIERR_INVALIDPARAM;
     }

@@ -223,9 +223,7 @@ uint32_t NewDc(const DcSurface& surface, bool display) {
 // ---- pixels and spans -----------------------------------------------------
 
 // COLORREF holds red in its low byte; the pixel holds red in bits 16-23.
-uint32_t PixelOf(COLORREF colour) {
-    return (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF);
-}
+uint32_t PixelOf(COLORREF colour) { return (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF); }
 
 COLORREF ColourOf(uint32_t pixel) { return (pixel >> 16 & 0xFF) | (pixel & 0xFF00) | (pixel & 0xFF) << 16; }
 

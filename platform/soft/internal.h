@@ -78,6 +78,19 @@ constexpr GUID kSoftIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00,
 
 inline bool SoftSameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
+// QueryInterface of an object with one interface, `iid`: the object itself,
+// with a reference more, for that or IUnknown; E_NOINTERFACE for any other.
+template <typename Interface>
+HRESULT SoftQueryInterface(Interface* object, SoftOp operation, const GUID& iid, REFIID riid, void** ppvObject) {
+    if (ppvObject) *ppvObject = nullptr;
+    if (HRESULT failed; SoftFaulted(operation, &failed)) return failed;
+    if (!ppvObject) return E_POINTER;
+    if (!SoftSameGuid(riid, kSoftIidUnknown) && !SoftSameGuid(riid, iid)) return E_NOINTERFACE;
+    object->AddRef();
+    *ppvObject = object;
+    return S_OK;
+}
+
 // ---- damage ---------------------------------------------------------------
 
 // What may have been written to a surface since it was last entirely one

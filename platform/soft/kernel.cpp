@@ -282,16 +282,14 @@ void SoftAdviseHugePages(void* memory, size_t bytes) {
 }
 
 HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
-    int64_t failed;
-    if (SoftFault(SoftOp::HeapCreate, &failed)) return reinterpret_cast<HANDLE>(failed);
+    if (int64_t failed; SoftFault(SoftOp::HeapCreate, &failed)) return reinterpret_cast<HANDLE>(failed);
     auto* heap = new SoftHeap;
     Kernel.heaps.push_back(heap);
     return heap;
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
-    int64_t failed;
-    if (SoftFault(SoftOp::HeapAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
+    if (int64_t failed; SoftFault(SoftOp::HeapAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
     SoftHeap* heap = HeapFromHandle(hHeap);
     if (!heap || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     size_t total = sizeof(BlockHeader) + dwBytes;
@@ -305,8 +303,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
 }
 
 LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
-    int64_t failed;
-    if (SoftFault(SoftOp::HeapReAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
+    if (int64_t failed; SoftFault(SoftOp::HeapReAlloc, &failed)) return reinterpret_cast<LPVOID>(failed);
     SoftHeap* heap = HeapFromHandle(hHeap);
     if (!heap || !lpMem || dwBytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     BlockHeader* old = HeaderOf(lpMem);
@@ -364,8 +361,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     if (!lpLibFileName) return nullptr;
-    int64_t failed;
-    if (SoftFault(SoftOp::LoadLibraryA, lpLibFileName, &failed)) return reinterpret_cast<HMODULE>(failed);
+    if (int64_t failed; SoftFault(SoftOp::LoadLibraryA, lpLibFileName, &failed))
+        return reinterpret_cast<HMODULE>(failed);
     int module = SoftModuleNamed(lpLibFileName);
     if (module < 0) return nullptr;
     ++Kernel.moduleLoads[module];
@@ -375,8 +372,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     int module = LoadedModule(hModule);
     if (module < 0 || !lpProcName) return nullptr;
-    int64_t failed;
-    if (SoftFault(SoftOp::GetProcAddress, lpProcName, &failed)) return reinterpret_cast<FARPROC>(failed);
+    if (int64_t failed; SoftFault(SoftOp::GetProcAddress, lpProcName, &failed))
+        return reinterpret_cast<FARPROC>(failed);
     // Entry points are named exactly, case and all, as on Windows.
     for (const SoftExport* entry = kSoftModules[module].exports; entry->name; ++entry) {
         if (std::strcmp(entry->name, lpProcName) == 0) return entry->address;

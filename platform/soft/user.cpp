@@ -485,8 +485,7 @@ void FillMode(const HostDesktop& desktop, DEVMODEA* mode) {
 // ---- window classes and windows -------------------------------------------
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    int64_t failed;
-    if (SoftFault(SoftOp::RegisterClassExA, &failed)) return static_cast<ATOM>(failed);
+    if (int64_t failed; SoftFault(SoftOp::RegisterClassExA, &failed)) return static_cast<ATOM>(failed);
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->cbClsExtra < 0 || lpwcx->cbWndExtra < 0) return 0;
     LPCSTR name = lpwcx->lpszClassName;
     // Class names are compared without regard to case, as on Windows.
@@ -499,8 +498,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU, HINSTANCE hInstance, LPVOID) {
-    int64_t failed;
-    if (SoftFault(SoftOp::CreateWindowExA, &failed)) return reinterpret_cast<HWND>(failed);
+    if (int64_t failed; SoftFault(SoftOp::CreateWindowExA, &failed)) return reinterpret_cast<HWND>(failed);
     const WindowClass* windowClass = ClassNamed(lpClassName);
     if (!windowClass || (hWndParent && !WindowOf(hWndParent))) return nullptr;
     Window window = {};
@@ -545,8 +543,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
 }
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-    int64_t failed;
-    if (SoftFault(SoftOp::MoveWindow, &failed)) return static_cast<BOOL>(failed);
+    if (int64_t failed; SoftFault(SoftOp::MoveWindow, &failed)) return static_cast<BOOL>(failed);
     Window* window = WindowOf(hWnd);
     if (!window) return FALSE;
     RECT moved = RectAt(X, Y, nWidth, nHeight);
@@ -556,8 +553,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    int64_t failed;
-    if (SoftFault(SoftOp::SetWindowTextA, &failed)) return static_cast<BOOL>(failed);
+    if (int64_t failed; SoftFault(SoftOp::SetWindowTextA, &failed)) return static_cast<BOOL>(failed);
     Window* window = WindowOf(hWnd);
     if (!window) return FALSE;
     window->title = lpString ? lpString : "";
@@ -616,8 +612,7 @@ void SoftPostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) { Queue(n
 // BeginPaint validates the window and, when it needed painting, has its
 // procedure erase the background first: fErase tells whether it did not.
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-    int64_t failed;
-    if (SoftFault(SoftOp::BeginPaint, &failed)) return reinterpret_cast<HDC>(failed);
+    if (int64_t failed; SoftFault(SoftOp::BeginPaint, &failed)) return reinterpret_cast<HDC>(failed);
     Window* window = WindowOf(hWnd);
     if (!window || !lpPaint) return nullptr;
     HDC dc = PixellessDc();
@@ -641,8 +636,7 @@ BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
 
 // A window's context and the screen's (no window) are alike here.
 HDC WINAPI GetDC(HWND hWnd) {
-    int64_t failed;
-    if (SoftFault(SoftOp::GetDC, &failed)) return reinterpret_cast<HDC>(failed);
+    if (int64_t failed; SoftFault(SoftOp::GetDC, &failed)) return reinterpret_cast<HDC>(failed);
     if (hWnd && !WindowOf(hWnd)) return nullptr;
     HDC dc = PixellessDc();
     if (dc) User.windowDcs.push_back(dc);
@@ -670,8 +664,7 @@ int WINAPI ShowCursor(BOOL bShow) {
 }
 
 BOOL WINAPI ClipCursor(const RECT* lpRect) {
-    int64_t failed;
-    if (SoftFault(SoftOp::ClipCursor, &failed)) return static_cast<BOOL>(failed);
+    if (int64_t failed; SoftFault(SoftOp::ClipCursor, &failed)) return static_cast<BOOL>(failed);
     User.cursorClipped = lpRect != nullptr;
     User.cursorClip = lpRect ? *lpRect : RECT{};
     return TRUE;
@@ -696,8 +689,7 @@ HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 
 // Naming a device asks for its monitors, which this layer does not describe.
 BOOL WINAPI EnumDisplayDevicesA(LPCSTR lpDevice, DWORD iDevNum, PDISPLAY_DEVICEA lpDisplayDevice, DWORD) {
-    int64_t failed;
-    if (SoftFault(SoftOp::EnumDisplayDevicesA, &failed)) return static_cast<BOOL>(failed);
+    if (int64_t failed; SoftFault(SoftOp::EnumDisplayDevicesA, &failed)) return static_cast<BOOL>(failed);
     if (lpDevice || !lpDisplayDevice || lpDisplayDevice->cb != sizeof(DISPLAY_DEVICEA)) return FALSE;
     const int count = HostDesktopCount();
     if (iDevNum >= static_cast<DWORD>(count)) {

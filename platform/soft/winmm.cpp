@@ -17,16 +17,14 @@ WinmmLibraryState Winmm;
 }  // namespace
 
 MMRESULT WINAPI timeBeginPeriod(UINT uPeriod) {
-    int64_t failed;
-    if (SoftFault(SoftOp::timeBeginPeriod, &failed)) return static_cast<MMRESULT>(failed);
+    if (int64_t failed; SoftFault(SoftOp::timeBeginPeriod, &failed)) return static_cast<MMRESULT>(failed);
     if (uPeriod == 0) return TIMERR_NOCANDO;
     Winmm.periods.push_back(uPeriod);
     return TIMERR_NOERROR;
 }
 
 MMRESULT WINAPI timeEndPeriod(UINT uPeriod) {
-    int64_t failed;
-    if (SoftFault(SoftOp::timeEndPeriod, &failed)) return static_cast<MMRESULT>(failed);
+    if (int64_t failed; SoftFault(SoftOp::timeEndPeriod, &failed)) return static_cast<MMRESULT>(failed);
     auto begun = std::find(Winmm.periods.begin(), Winmm.periods.end(), uPeriod);
     if (uPeriod == 0 || begun == Winmm.periods.end()) return TIMERR_NOCANDO;
     Winmm.periods.erase(begun);
