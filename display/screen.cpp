@@ -284,8 +284,7 @@ bool WindowSurfacesCreate(int32_t width, int32_t height) {
     return display->CreateSurface(&primary, &ScreenState.frontSurface, nullptr) == DD_OK &&
            display->CreateClipper(0, &ScreenState.clipper, nullptr) == DD_OK &&
            ScreenState.clipper->SetHWnd(0, ScreenState.window) == DD_OK &&
-           ScreenState.frontSurface->SetClipper(ScreenState.clipper) == DD_OK &&
-           WindowBackBufferCreate(width, height);
+           ScreenState.frontSurface->SetClipper(ScreenState.clipper) == DD_OK && WindowBackBufferCreate(width, height);
 }
 
 void SetScreenSize(int32_t width, int32_t height) {

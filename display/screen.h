@@ -4,10 +4,9 @@
 #pragma once
 
 #include <cstdint>
-
-#include "core/object_table.h"
 #include <cstring>
 
+#include "core/object_table.h"
 #include "core/types.h"
 #include "platform/win32.h"
 

@@ -36,8 +36,8 @@ int32_t DisplayWindowCreate() {
     if (LOWORD(RegisterClassExA(&windowClass)) == 0) return 0;
     // A child of another program's window where the screen shows in one.
     HWND parent = ScreenState.parentWindow;
-    ScreenState.window = CreateWindowExA(0, kWindowClass, "", parent ? WS_CHILD : WS_POPUP, 0, 0, 1, 1, parent,
-                                         nullptr, Runtime.module, nullptr);
+    ScreenState.window = CreateWindowExA(0, kWindowClass, "", parent ? WS_CHILD : WS_POPUP, 0, 0, 1, 1, parent, nullptr,
+                                         Runtime.module, nullptr);
     if (ScreenState.window) ScreenState.windowCreated = 1;
     return ScreenState.windowCreated;
 }

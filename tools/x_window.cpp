@@ -3,10 +3,10 @@
 // screen's top-left corner, prints its id once it is shown, and keeps it
 // until it is ended by a signal.
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     unsigned width = 0;

@@ -349,8 +349,8 @@ bool HostWindowSize(int* width, int* height) {
     SdlX11State& x11 = SdlHost.x11;
     XWindowAttributes attributes = {};
     const bool found = x11.foreignDisplay && Answered(x11.foreignDisplay, [&] {
-        XGetWindowAttributes(x11.foreignDisplay, x11.foreignWindow, &attributes);
-    });
+                           XGetWindowAttributes(x11.foreignDisplay, x11.foreignWindow, &attributes);
+                       });
     *width = found ? attributes.width : 0;
     *height = found ? attributes.height : 0;
     return found;

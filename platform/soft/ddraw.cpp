@@ -529,7 +529,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnk
 }
 
 HRESULT SoftDirectDraw::QueryInterface(REFIID riid, void** ppvObject) {
-    return SoftQueryInterface<IDirectDraw7>(this, SoftOp::IDirectDraw7_QueryInterface, kIidDirectDraw7, riid, ppvObject);
+    return SoftQueryInterface<IDirectDraw7>(this, SoftOp::IDirectDraw7_QueryInterface, kIidDirectDraw7, riid,
+                                            ppvObject);
 }
 
 ULONG SoftDirectDraw::AddRef() { return ++refs; }
@@ -593,8 +594,8 @@ HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIREC
     const DWORD caps = (description.dwFlags & DDSD_CAPS) ? description.ddsCaps.dwCaps : 0;
     SoftSurface* created = nullptr;
     HRESULT result = !(caps & DDSCAPS_PRIMARYSURFACE) ? CreatePlainSurface(this, description, &created)
-                     : (caps & kFlipCaps)              ? CreateFlipChain(this, description, &created)
-                                                       : CreatePrimary(this, description, &created);
+                     : (caps & kFlipCaps)             ? CreateFlipChain(this, description, &created)
+                                                      : CreatePrimary(this, description, &created);
     if (result == DD_OK) *lplpDDSurface = created;
     return result;
 }

@@ -105,7 +105,8 @@ protected:
         SoftWindowRect(window, &rect);
         std::error_code error;
         const ULONG clipperRefs = (clipper->AddRef(), clipper->Release());
-        return Numbers(clipperRefs, SoftDirectDrawClipperCount(), gotClipper, clientRect.right, HostTicks(), SoftHeapCount(), SoftHeapBlockCount(Runtime.mainHeap), SoftModuleLoadCount("USER32.DLL"),
+        return Numbers(clipperRefs, SoftDirectDrawClipperCount(), gotClipper, clientRect.right, HostTicks(),
+                       SoftHeapCount(), SoftHeapBlockCount(Runtime.mainHeap), SoftModuleLoadCount("USER32.DLL"),
                        SoftTimerPeriodsBegun(), SoftGdiObjectCount(), SoftGdiDcCount(), surface.CountNot(kBackground),
                        SoftDirectDrawObjectCount(), SoftDirectDrawSurfaceCount(), SoftDirectDrawCooperativeLevel(),
                        HeadlessDisplay().width, HeadlessDisplay().gamma[1], HeadlessFrames().size(),
