@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -93,4 +94,25 @@ int ProgramOptions(int argc, const char* const* argv, ProgramTarget* target) {
     // The first word that is not an option in its place.
     const char* word = !IsOption(option) ? option : std::strcmp(option, "--window-id") == 0 ? argv[3] : argv[2];
     return UsageError(word[0] == '-' && !IsOption(word) ? "unknown option" : "unexpected argument", word);
+}
+
+ScreenSaverCall ScreenSaverOptions(const char* commandLine, uint64_t* window) {
+    *window = 0;
+    const char* at = commandLine ? commandLine : "";
+    while (*at == ' ' || *at == '\t') ++at;
+    if (!*at) return ScreenSaverCall::Settings;
+    if (*at != '/' && *at != '-') return ScreenSaverCall::Unknown;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(at[1])));
+    at += at[1] ? 2 : 1;
+    if (*at == ':') ++at;
+    while (*at == ' ' || *at == '\t') ++at;
+    const bool numbered = *at >= '0' && *at <= '9';
+    char* end = const_cast<char*>(at);
+    if (numbered) *window = std::strtoull(at, &end, 10);
+    while (*end == ' ' || *end == '\t') ++end;
+    if (*end || (numbered && *window == 0)) return ScreenSaverCall::Unknown;
+    if (letter == 's' && !numbered) return ScreenSaverCall::Run;
+    if (letter == 'p' && numbered) return ScreenSaverCall::Preview;
+    if (letter == 'c') return ScreenSaverCall::Settings;
+    return ScreenSaverCall::Unknown;
 }

@@ -16,3 +16,10 @@ struct ProgramTarget {
 // an error of one line on standard error. Returns the exit code to end with,
 // or -1 when the program is to run.
 int ProgramOptions(int argc, const char* const* argv, ProgramTarget* target);
+
+// What Windows asks of a screen saver (ravlin.scr) on its command line: to
+// run (/s), to draw the preview in a window (/p HWND), or to show its
+// settings (/c, /c:HWND, or nothing). The letter's case does not matter, nor
+// '-' for '/'; the window's handle, in decimal, may follow a ':' or spaces.
+enum class ScreenSaverCall { Run, Preview, Settings, Unknown };
+ScreenSaverCall ScreenSaverOptions(const char* commandLine, uint64_t* window);

@@ -5,8 +5,8 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # The zip: ravlin.exe at its top, beside README and LICENSE.
-    install(TARGETS ravlin RUNTIME DESTINATION .)
+    # The zip: ravlin.exe and ravlin.scr at its top, beside README and LICENSE.
+    install(TARGETS ravlin ravlin_scr RUNTIME DESTINATION .)
     install(FILES README.md LICENSE DESTINATION .)
 else()
     install(TARGETS ravlin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -297,7 +297,9 @@ void SetScreenSize(int32_t width, int32_t height) {
 void ScreenUseWindow(HWND parent) { ScreenState.parentWindow = parent; }
 
 // No mode is set, the cursor is not hidden and the focus does not matter:
-// the window and the screen are the other program's.
+// the window and the screen are the other program's. The normal level takes
+// no window: DirectDraw wants a top-level one of this process's, and the
+// display window is a child of another's.
 int32_t ScreenOpenInWindow(int32_t width, int32_t height, int32_t depth, const char* title) {
     ScreenClose();
     ScreenState.focusLossHook = SpriteBackupAll;
@@ -307,7 +309,7 @@ int32_t ScreenOpenInWindow(int32_t width, int32_t height, int32_t depth, const c
     ScreenState.depth = depth;
     SetLastError(ERROR_SUCCESS);
     const bool opened = window && display && width > 0 && height > 0 &&
-                        display->SetCooperativeLevel(window, DDSCL_NORMAL) == DD_OK &&
+                        display->SetCooperativeLevel(nullptr, DDSCL_NORMAL) == DD_OK &&
                         WindowSurfacesCreate(width, height);
     if (!opened) {
         ScreenState.failureReason = GetLastError();
