@@ -1,6 +1,7 @@
 // The exclusive full-screen display: its one record, opening and closing a
 // mode with a flipping pair of surfaces, clearing, presenting frames, the
-// popup window that owns the display and its focus.
+// popup window that owns the display and its focus; or, for a screen saver,
+// the same in a window of another program's.
 #pragma once
 
 #include <cstdint>

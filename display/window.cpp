@@ -1,5 +1,6 @@
-// The hidden popup window that owns the exclusive display, and its messages:
-// the display learns here that it lost or regained the focus.
+// The hidden popup window that owns the exclusive display (or, in another
+// program's window, a child of that window), and its messages: the display
+// learns here that it lost or regained the focus, or is to close.
 #include <cstring>
 
 #include "core/runtime.h"
