@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             RuntimeStart();
             ProgramMain();
         case ScreenSaverCall::Settings:
-            MessageBoxA(given, "ravlin has no settings.", "ravlin", MB_OK | MB_ICONINFORMATION);
+            MessageBoxA(given, "ravlin has no settings.", "ravlin", MB_OK);
             return 0;
         default:
             MessageBoxA(nullptr, "ravlin.scr takes /s, /p HWND or /c.", "ravlin", MB_OK | MB_ICONERROR);

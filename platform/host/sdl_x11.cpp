@@ -346,11 +346,10 @@ bool HostWindowAttach(uint64_t window) {
 }
 
 bool HostWindowSize(int* width, int* height) {
-    SdlX11State& x11 = SdlHost.x11;
+    Display* display = SdlHost.x11.foreignDisplay;
+    const Window window = SdlHost.x11.foreignWindow;
     XWindowAttributes attributes = {};
-    const bool found = x11.foreignDisplay && Answered(x11.foreignDisplay, [&] {
-                           XGetWindowAttributes(x11.foreignDisplay, x11.foreignWindow, &attributes);
-                       });
+    const bool found = display && Answered(display, [&] { XGetWindowAttributes(display, window, &attributes); });
     *width = found ? attributes.width : 0;
     *height = found ? attributes.height : 0;
     return found;
@@ -359,8 +358,10 @@ bool HostWindowSize(int* width, int* height) {
 // The frame's memory is the image X takes: no copy is made. A window gone
 // meanwhile refuses it, and that is all.
 void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch) {
-    SdlX11State& x11 = SdlHost.x11;
-    if (!x11.foreignDisplay || width <= 0 || height <= 0) return;
+    Display* display = SdlHost.x11.foreignDisplay;
+    const Window window = SdlHost.x11.foreignWindow;
+    GC context = SdlHost.x11.foreignContext;
+    if (!display || width <= 0 || height <= 0) return;
     XImage image = {};
     image.width = width;
     image.height = height;
@@ -377,8 +378,6 @@ void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch) 
     image.green_mask = 0x00FF00;
     image.blue_mask = 0x0000FF;
     if (!XInitImage(&image)) return;
-    Answered(x11.foreignDisplay, [&] {
-        XPutImage(x11.foreignDisplay, x11.foreignWindow, x11.foreignContext, &image, 0, 0, 0, 0, unsigned(width),
-                  unsigned(height));
-    });
+    Answered(display,
+             [&] { XPutImage(display, window, context, &image, 0, 0, 0, 0, unsigned(width), unsigned(height)); });
 }
