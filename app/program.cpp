@@ -72,7 +72,10 @@ bool Reason(DWORD number, char* words, DWORD size) {
     char line[400];
     char reason[300] = {};
     const char* words = SetUpFailureWords(ScreenState.failure);
-    if (program.screenWidth <= 0 || program.screenHeight <= 0) {
+    if (ScreenState.parentWindow && !words) {
+        const bool said = Reason(ScreenState.failureReason, reason, sizeof(reason));
+        std::snprintf(line, sizeof(line), "ravlin: cannot draw in the window given%s%s\n", said ? ": " : "", reason);
+    } else if (program.screenWidth <= 0 || program.screenHeight <= 0) {
         const bool said = Reason(DesktopNoneReason(), reason, sizeof(reason));
         std::snprintf(line, sizeof(line), "ravlin: looked for a display to show on and found none%s%s\n",
                       said ? ": " : "", reason);
@@ -126,18 +129,43 @@ void SaveScreenshot(const ProgramState& program) {
     }
 }
 
+// The scene takes its centre from the screen's size.
+void FollowScreenSize(ProgramState& program) {
+    program.screenWidth = ScreenState.screenWidth;
+    program.screenHeight = ScreenState.screenHeight;
+    program.centreX = program.screenWidth / 2;
+    program.centreY = program.screenHeight / 2;
+}
+
+// In another program's window (a screen saver's) the scene follows the
+// window's size at the same pace, and keys and the mouse are not asked: the
+// program ends, with 0, once the window has gone or was asked to close.
+[[noreturn]] void RunInWindow(ProgramState& program) {
+    for (;;) {
+        program.clock += kClockStep;
+        FollowScreenSize(program);
+        DrawFrame(program);
+        if (ScreenWindowGone()) ProgramEnd(0);
+        WaitMilliseconds(kFrameWait);
+    }
+}
+
 }  // namespace
 
 void ProgramMain() {
     ProgramState& program = Runtime.program;
-    program.screenWidth = DesktopPixelWidth(kDesktop);
-    program.screenHeight = DesktopPixelHeight(kDesktop);
+    RECT window = {};
+    const bool inWindow = ScreenState.parentWindow != nullptr;
+    if (inWindow) GetClientRect(ScreenState.parentWindow, &window);
+    program.screenWidth = inWindow ? window.right : DesktopPixelWidth(kDesktop);
+    program.screenHeight = inWindow ? window.bottom : DesktopPixelHeight(kDesktop);
     if (!ScreenOpen(program.screenWidth, program.screenHeight, kScreenDepth, kWindowTitle)) {
         EndForNoDisplay(program);
     }
     program.centreX = program.screenWidth / 2;
     program.centreY = program.screenHeight / 2;
     program.scale = 1.0f;
+    if (inWindow) RunInWindow(program);
     GammaRampSet(0, 0, 0, 1);
 
     for (;;) {

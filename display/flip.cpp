@@ -86,6 +86,24 @@ void ScreenPresent(int32_t mode) {
     }
 }
 
+// A copy does not wait for the vertical blank, so the present asks
+// DirectDraw to wait first. The window's size is then followed.
+void ScreenPresentInWindow(int32_t mode) {
+    PumpMessages();
+    if (!IsWindow(ScreenState.parentWindow)) ScreenState.windowGone = 1;
+    if (ScreenState.windowGone || !ScreenState.frontSurface) return;
+    IDirectDraw7* display = ScreenState.displayObject;
+    if (mode & kFlipWaitVerticalBlank) display->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+    POINT origin = {0, 0};
+    ClientToScreen(ScreenState.window, &origin);
+    RECT target = {origin.x, origin.y, origin.x + ScreenState.screenWidth, origin.y + ScreenState.screenHeight};
+    if (ScreenState.frontSurface->Blt(&target, ScreenState.backBuffer, nullptr, DDBLT_WAIT, nullptr) ==
+        DDERR_SURFACELOST) {
+        display->RestoreAllSurfaces();
+    }
+    ScreenFollowWindowSize();
+}
+
 // A rate below 0 is refused (0, nothing changed): there is no such limit.
 int32_t ScreenFrameRateSet(int32_t rate) {
     if (rate < 0) return 0;

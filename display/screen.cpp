@@ -41,12 +41,6 @@ void FreeEverySprite() {
     while (ObjectTableIterNext(sprites, &id)) SpriteFree(id);
 }
 
-template <typename Record>
-void ZeroWithSize(Record& record) {
-    std::memset(&record, 0, sizeof(record));
-    record.dwSize = sizeof(record);
-}
-
 PixelFormatCode FormatCode(int32_t depth, DWORD redMask, DWORD greenMask) {
     if (depth == 32) return redMask == 0xFF ? 6 : 7;
     if (depth == 24) return redMask == 0xFF ? 4 : 5;
@@ -111,6 +105,7 @@ void DisplaySystemRelease() {
 }
 
 int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* title) {
+    if (ScreenState.parentWindow) return ScreenOpenInWindow(width, height, depth, title);
     // Sizes and depth are 16-bit values throughout.
     width = static_cast<int16_t>(width);
     height = static_cast<int16_t>(height);
@@ -175,8 +170,11 @@ void ScreenRelease() {
     ScreenState.backBuffer = nullptr;
     if (ScreenState.frontSurface) ScreenState.frontSurface->Release();
     ScreenState.frontSurface = nullptr;
+    if (ScreenState.clipper) ScreenState.clipper->Release();
+    ScreenState.clipper = nullptr;
     ScreenState.drawSurface = nullptr;
-    if (ScreenState.window) ShowCursor(TRUE);
+    // Only the exclusive display hides the cursor.
+    if (ScreenState.window && !ScreenState.parentWindow) ShowCursor(TRUE);
     ShowWindow(ScreenState.window, SW_HIDE);
 }
 
@@ -217,11 +215,14 @@ void SurfaceClearBlack(IDirectDrawSurface7* surface) {
     surface->ReleaseDC(dc);
 }
 
+// In another program's window the back buffer is read: its primary surface
+// is the whole desktop's.
 void PixelFormatDetect() {
-    if (!ScreenState.frontSurface) return;
+    IDirectDrawSurface7* surface = ScreenState.parentWindow ? ScreenState.backBuffer : ScreenState.frontSurface;
+    if (!surface) return;
     DDSURFACEDESC2& locked = ScreenState.lockDescription;
-    if (ScreenState.frontSurface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return;
-    ScreenState.frontSurface->Unlock(nullptr);
+    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK) return;
+    surface->Unlock(nullptr);
     ScreenState.pixelFormat =
         FormatCode(ScreenState.depth, locked.ddpfPixelFormat.dwRBitMask, locked.ddpfPixelFormat.dwGBitMask);
 }
@@ -256,3 +257,98 @@ void ScreenClear(ColorValue colour) {
         ScreenState.drawSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &ScreenState.fillEffects);
     }
 }
+
+// ---- in another program's window ------------------------------------------
+
+namespace {
+
+// An off-screen back buffer of the window's size, in the desktop's format.
+bool WindowBackBufferCreate(int32_t width, int32_t height) {
+    DDSURFACEDESC2 back;
+    ZeroWithSize(back);
+    back.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    back.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    back.dwWidth = DWORD(width);
+    back.dwHeight = DWORD(height);
+    return ScreenState.displayObject->CreateSurface(&back, &ScreenState.backBuffer, nullptr) == DD_OK;
+}
+
+// The primary surface alone, its clipper on the display window, and the
+// back buffer; what is made stays for ScreenRelease where a step fails.
+bool WindowSurfacesCreate(int32_t width, int32_t height) {
+    IDirectDraw7* display = ScreenState.displayObject;
+    DDSURFACEDESC2 primary;
+    ZeroWithSize(primary);
+    primary.dwFlags = DDSD_CAPS;
+    primary.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    return display->CreateSurface(&primary, &ScreenState.frontSurface, nullptr) == DD_OK &&
+           display->CreateClipper(0, &ScreenState.clipper, nullptr) == DD_OK &&
+           ScreenState.clipper->SetHWnd(0, ScreenState.window) == DD_OK &&
+           ScreenState.frontSurface->SetClipper(ScreenState.clipper) == DD_OK && WindowBackBufferCreate(width, height);
+}
+
+void SetScreenSize(int32_t width, int32_t height) {
+    ScreenState.screenWidth = ScreenState.drawWidth = width;
+    ScreenState.screenHeight = ScreenState.drawHeight = height;
+}
+
+}  // namespace
+
+void ScreenUseWindow(HWND parent) { ScreenState.parentWindow = parent; }
+
+// No mode is set, the cursor is not hidden and the focus does not matter:
+// the window and the screen are the other program's. The normal level takes
+// no window: DirectDraw wants a top-level one of this process's, and the
+// display window is a child of another's.
+int32_t ScreenOpenInWindow(int32_t width, int32_t height, int32_t depth, const char* title) {
+    ScreenClose();
+    ScreenState.focusLossHook = SpriteBackupAll;
+    HWND window = DisplayWindowPlace(0, 0, width, height, title);
+    IDirectDraw7* display = ScreenState.displayObject;
+    SetScreenSize(width, height);
+    ScreenState.depth = depth;
+    SetLastError(ERROR_SUCCESS);
+    const bool opened = window && display && width > 0 && height > 0 &&
+                        display->SetCooperativeLevel(nullptr, DDSCL_NORMAL) == DD_OK &&
+                        WindowSurfacesCreate(width, height);
+    if (!opened) {
+        ScreenState.failureReason = GetLastError();
+        ScreenRelease();
+        if (ScreenState.failure == kScreenFailureNone) ScreenState.failure = window ? kScreenNoMode : kScreenNoWindow;
+        return 0;
+    }
+    ScreenState.failure = kScreenFailureNone;
+    ScreenState.failureReason = ERROR_SUCCESS;
+    ShowWindow(window, SW_SHOW);
+    SurfaceClearBlack(ScreenState.backBuffer);
+    ScreenState.drawSurface = ScreenState.backBuffer;
+    display->GetMonitorFrequency(&ScreenState.monitorFrequency);
+    PixelFormatDetect();
+    ScreenState.active = 1;
+    ScreenState.presentRoutine = ScreenPresentInWindow;
+    timeBeginPeriod(1);
+    ScreenState.timerPeriodHeld = 1;
+    return 1;
+}
+
+// Where no back buffer of the new size can be had, the old one stays, and
+// the next present tries again.
+void ScreenFollowWindowSize() {
+    RECT client = {};
+    if (!GetClientRect(ScreenState.parentWindow, &client)) return;
+    const int32_t width = client.right;
+    const int32_t height = client.bottom;
+    if (width <= 0 || height <= 0 || (width == ScreenState.screenWidth && height == ScreenState.screenHeight)) return;
+    IDirectDrawSurface7* old = ScreenState.backBuffer;
+    if (!WindowBackBufferCreate(width, height)) {
+        ScreenState.backBuffer = old;
+        return;
+    }
+    old->Release();
+    MoveWindow(ScreenState.window, 0, 0, width, height, TRUE);
+    SetScreenSize(width, height);
+    SurfaceClearBlack(ScreenState.backBuffer);
+    ScreenState.drawSurface = ScreenState.backBuffer;
+}
+
+int32_t ScreenWindowGone() { return ScreenState.windowGone; }

@@ -1,9 +1,11 @@
 // The exclusive full-screen display: its one record, opening and closing a
 // mode with a flipping pair of surfaces, clearing, presenting frames, the
-// popup window that owns the display and its focus.
+// popup window that owns the display and its focus; or, for a screen saver,
+// the same in a window of another program's.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/object_table.h"
 #include "core/types.h"
@@ -66,6 +68,11 @@ struct ScreenRecord {
     // error), or ERROR_SUCCESS.
     ScreenFailure failure;
     DWORD failureReason;
+    // Another program's window to show in instead of the exclusive display
+    // (a screen saver's), or null; the display window is then its child.
+    HWND parentWindow;
+    IDirectDrawClipper* clipper;  // the primary surface's, in that window
+    int32_t windowGone;           // 1 once that window went, or a close came
 };
 
 // The display library's one record.
@@ -75,6 +82,13 @@ extern ScreenRecord ScreenState;
 constexpr intptr_t kBackBufferLocked = -1;
 
 // ---- set-up, open and close -----------------------------------------------
+
+// Clears a DirectDraw record and sets its dwSize, as DirectDraw asks.
+template <typename Record>
+void ZeroWithSize(Record& record) {
+    std::memset(&record, 0, sizeof(record));
+    record.dwSize = sizeof(record);
+}
 
 // The window, the keyboard and DirectDraw, once: the sprite table, or null
 // with the step that failed in `failure`.
@@ -89,6 +103,22 @@ void ScreenForget();
 int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* title);
 // Gives the mode back, and the 1 ms timer period its open began.
 void ScreenClose();
+
+// ---- in another program's window ------------------------------------------
+
+// Shows the screen in `parent`, a window of another program's, instead of
+// taking the display: called before the set-up, which makes the display
+// window its child.
+void ScreenUseWindow(HWND parent);
+// The open in `parent`: the display window covers it, and DirectDraw, at the
+// normal cooperative level, copies the back buffer into it through a clipper.
+int32_t ScreenOpenInWindow(int32_t width, int32_t height, int32_t depth, const char* title);
+// A new size of `parent` gets a back buffer of that size, black.
+void ScreenFollowWindowSize();
+// The present in `parent`, at the vertical blank; nothing once it has gone.
+void ScreenPresentInWindow(int32_t mode);
+// 1 once `parent` has gone, or the display window was asked to close.
+int32_t ScreenWindowGone();
 // Fills the draw surface with a 0x00BBGGRR colour (a palette index at 8 bits).
 void ScreenClear(ColorValue colour);
 // Packs 8-bit components as the open mode's pixels hold them.

@@ -1,5 +1,6 @@
-// The hidden popup window that owns the exclusive display, and its messages:
-// the display learns here that it lost or regained the focus.
+// The hidden popup window that owns the exclusive display (or, in another
+// program's window, a child of that window), and its messages: the display
+// learns here that it lost or regained the focus, or is to close.
 #include <cstring>
 
 #include "core/runtime.h"
@@ -34,8 +35,10 @@ int32_t DisplayWindowCreate() {
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = kWindowClass;
     if (LOWORD(RegisterClassExA(&windowClass)) == 0) return 0;
-    ScreenState.window = CreateWindowExA(0, kWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, Runtime.module,
-                                         nullptr);
+    // A child of another program's window where the screen shows in one.
+    HWND parent = ScreenState.parentWindow;
+    ScreenState.window = CreateWindowExA(0, kWindowClass, "", parent ? WS_CHILD : WS_POPUP, 0, 0, 1, 1, parent, nullptr,
+                                         Runtime.module, nullptr);
     if (ScreenState.window) ScreenState.windowCreated = 1;
     return ScreenState.windowCreated;
 }
@@ -63,7 +66,10 @@ LRESULT CALLBACK DisplayWindowProc(HWND window, UINT message, WPARAM first, LPAR
             return 1;
         }
         case WM_CLOSE:
-            return 0;  // the window stays: the program ends only by its own exit
+            // The window stays: the program ends only by its own exit, which
+            // in another program's window the close asks for.
+            if (ScreenState.parentWindow) ScreenState.windowGone = 1;
+            return 0;
         case WM_ERASEBKGND:
             return 1;
         case WM_LBUTTONDOWN:

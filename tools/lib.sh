@@ -163,8 +163,8 @@ stop_process() {
 
 # What making the packages and checking them need: dpkg-shlibdeps for the
 # .deb's dependencies, lintian, desktop-file-validate and man for what it
-# installs, unzip for the zip.
-PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils man-db unzip)
+# installs, xscreensaver to run its hack, unzip for the zip.
+PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils man-db xscreensaver unzip)
 
 # The end-to-end tests' virtual screen that can change size, which Xvfb's
 # cannot: Xorg's dummy driver, and xrandr.

@@ -39,6 +39,22 @@ HeadlessDisplayState ClosedDisplay() {
     return display;
 }
 
+struct WindowSize {
+    int frame;
+    int width;
+    int height;
+};
+
+// A window of another program's, offered by a test.
+struct HeadlessWindow {
+    uint64_t id = 0;
+    int width = 0;  // 0 x 0: none, or gone
+    int height = 0;
+    bool attached = false;
+    bool refused = false;          // the last attach found no such window
+    std::deque<WindowSize> sizes;  // scripted, in order of frame
+};
+
 struct HeadlessHostState {
     int64_t ticks = 0;
     int64_t counterStep = 0;
@@ -60,6 +76,7 @@ struct HeadlessHostState {
     // start, then as scripted key events press and release them.
     std::vector<int32_t> keysDown;
     std::vector<Fault> faults;
+    HeadlessWindow window;
 };
 
 HeadlessHostState HeadlessHost;
@@ -123,7 +140,7 @@ void HeadlessSetDesktop(HostDesktopMode mode) { HeadlessHost.desktops = {Primary
 void HeadlessSetDesktops(const std::vector<HostDesktop>& desktops) { HeadlessHost.desktops = desktops; }
 
 const char* HostNoDisplayReason() {
-    const bool failed = HeadlessHost.desktops.empty() || HeadlessHost.display.refused;
+    const bool failed = HeadlessHost.desktops.empty() || HeadlessHost.display.refused || HeadlessHost.window.refused;
     return failed ? HeadlessHost.noDisplayReason.c_str() : "";
 }
 
@@ -177,18 +194,14 @@ void CopyToShown(const uint8_t* pixels, int width, int height, int pitch, HostRe
     HeadlessHost.mirror.Shown();
 }
 
-}  // namespace
-
-// A test's frame is what the display shows after the present, so that what
-// did not reach it counts.
-void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
-                        bool atVerticalBlank) {
+void StopIfDue() {
     if (HeadlessHost.stopAfterFrames > 0 && int(HeadlessHost.frames.size()) >= HeadlessHost.stopAfterFrames) {
         throw HeadlessStopped{};
     }
-    if (atVerticalBlank) WaitForVerticalBlank();
-    CopyToShown(pixels, width, height, pitch, changed);
-    if (HeadlessHost.copyPresents) return;
+}
+
+// What the display (or the window) shows now, width x height, as a frame.
+void RecordShown(int width, int height) {
     const std::vector<uint32_t>& shown = HeadlessHost.shown;
     HeadlessFrame frame = {width,
                            height,
@@ -197,6 +210,18 @@ void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch,
                            HeadlessHost.ticks};
     if (HeadlessHost.keepPixels) frame.pixels = shown;
     HeadlessHost.frames.push_back(std::move(frame));
+}
+
+}  // namespace
+
+// A test's frame is what the display shows after the present, so that what
+// did not reach it counts.
+void HostDisplayPresent(const uint8_t* pixels, int width, int height, int pitch, HostRect changed,
+                        bool atVerticalBlank) {
+    StopIfDue();
+    if (atVerticalBlank) WaitForVerticalBlank();
+    CopyToShown(pixels, width, height, pitch, changed);
+    if (!HeadlessHost.copyPresents) RecordShown(width, height);
 }
 
 int64_t HeadlessRefreshTicks() { return Clock().Period(); }
@@ -231,6 +256,54 @@ void HeadlessStopAfterFrames(int frames) { HeadlessHost.stopAfterFrames = frames
 const std::vector<HeadlessFrame>& HeadlessFrames() { return HeadlessHost.frames; }
 
 const HeadlessDisplayState& HeadlessDisplay() { return HeadlessHost.display; }
+
+// ---- a window of another program's ----------------------------------------
+
+void HeadlessOfferWindow(uint64_t window, int width, int height) {
+    HeadlessHost.window = {window, width, height, false, false, {}};
+}
+
+void HeadlessScriptWindowSize(int frame, int width, int height) {
+    HeadlessHost.window.sizes.push_back({frame, width, height});
+}
+
+bool HeadlessWindowAttached() { return HeadlessHost.window.attached; }
+
+bool HostWindowAttach(uint64_t window) {
+    HeadlessWindow& offered = HeadlessHost.window;
+    offered.attached = offered.width > 0 && offered.id == window;
+    offered.refused = !offered.attached;
+    if (offered.refused) HeadlessHost.noDisplayReason = "there is no window " + std::to_string(window);
+    return offered.attached;
+}
+
+bool HostWindowSize(int* width, int* height) {
+    HeadlessWindow& window = HeadlessHost.window;
+    while (!window.sizes.empty() && window.sizes.front().frame <= int(HeadlessHost.frames.size())) {
+        window.width = window.sizes.front().width;
+        window.height = window.sizes.front().height;
+        window.sizes.pop_front();
+    }
+    *width = window.width;
+    *height = window.height;
+    return window.attached && window.width > 0;
+}
+
+// The window's picture: the frame from its top-left corner, over what the
+// window showed before.
+void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch) {
+    StopIfDue();
+    int shownWidth = 0;
+    int shownHeight = 0;
+    if (!HostWindowSize(&shownWidth, &shownHeight)) return;
+    std::vector<uint32_t>& shown = HeadlessHost.shown;
+    if (shown.size() != size_t(shownWidth) * shownHeight) shown.assign(size_t(shownWidth) * shownHeight, 0);
+    const HostRect area = {0, 0, std::min(width, shownWidth), std::min(height, shownHeight)};
+    HostCopyArea(reinterpret_cast<uint8_t*>(shown.data()), int64_t{shownWidth} * 4, pixels, pitch, area, shownWidth);
+    RecordShown(shownWidth, shownHeight);
+}
+
+void HostWaitForVerticalBlank() { WaitForVerticalBlank(); }
 
 // ---- events ---------------------------------------------------------------
 

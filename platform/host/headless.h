@@ -80,6 +80,16 @@ void HeadlessStopAfterFrames(int frames);
 // The refresh interval in ticks of the open mode (of the primary desktop).
 int64_t HeadlessRefreshTicks();
 
+// ---- a window of another program's ----------------------------------------
+
+// A window of this id and size that HostWindowAttach can take (one at a time).
+void HeadlessOfferWindow(uint64_t window, int width, int height);
+// From the present of frame `frame` on (0: at once), the window offered has
+// this size; 0 x 0: it has gone.
+void HeadlessScriptWindowSize(int frame, int width, int height);
+// Whether a window was taken.
+bool HeadlessWindowAttached();
+
 // ---- events ---------------------------------------------------------------
 
 // Delivers `event` once `frame` frames have been presented (0: at once).
@@ -97,6 +107,6 @@ void HeadlessFailOn(const char* operation, int nth, int64_t result, int times = 
 // Faults armed and not yet spent.
 int HeadlessFaultsPending();
 
-// Forgets faults, frames and scripted events, closes the display and puts
+// Forgets faults, frames, windows and scripted events, closes the display and puts
 // back one desktop of 1024 x 768 x 32 at 60 Hz. The clock runs on.
 void HeadlessReset();

@@ -9,6 +9,7 @@
 //   - the desktops and their current modes;
 //   - the exclusive display: a mode of a given size, frames presented to it,
 //     its vertical blank and scan line, its gamma ramp, the cursor;
+//   - or a window of another program's that frames are shown in;
 //   - events: focus lost and gained, the close request, keys and the mouse;
 //   - fault injection: whether a named platform operation is to fail now.
 #pragma once
@@ -84,6 +85,22 @@ bool HostGammaRead(uint16_t ramp[768]);
 bool HostGammaWrite(const uint16_t ramp[768]);
 
 void HostCursorShow(bool visible);
+
+// ---- a window of another program's ----------------------------------------
+
+// Frames can go, instead of to the exclusive display, into a window another
+// program made for this one to draw in (a screen saver's, on X: the window by
+// its id, or 0 for the screen's root window). Takes that window, one at a
+// time; false where there is none, or it cannot be drawn in (then
+// HostNoDisplayReason says why). The window stays as its program made it.
+bool HostWindowAttach(uint64_t window);
+// The window's size now, in pixels; false once it has gone.
+bool HostWindowSize(int* width, int* height);
+// Shows a frame of 32-bit X8R8G8B8 pixels in the window from its top-left
+// corner; what falls outside the window is cut off.
+void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch);
+// Waits for the display's next vertical blank.
+void HostWaitForVerticalBlank();
 
 // ---- events ---------------------------------------------------------------
 

@@ -162,10 +162,16 @@ bool HostEventFrom(const SDL_Event& sdl, HostEvent* event) {
 
 }  // namespace
 
-// The host's own events come first: the keys held when the focus came come
+// A signal to end while frames go into another program's window comes
+// first, as a close request. The host's own events come next: the keys held when the focus came come
 // after the focus, and, once SDL has nothing more, the keys of the host's
 // own keyboard on Wayland and the releases of keys held.
 bool HostNextEvent(HostEvent* event) {
+    if (SdlHost.closeAsked) {
+        SdlHost.closeAsked = 0;
+        *event = {HostEventType::Close, 0, 0, 0};
+        return true;
+    }
     if (!SdlReady()) return false;
     if (TakePending(event)) return true;
     SDL_Event sdl;

@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,6 +73,9 @@ struct SdlHostState {
 
     // Events made by the host itself, given out before SDL's.
     std::vector<HostEvent> pending;
+    // Set by SIGTERM or SIGINT while frames go into another program's
+    // window: a Close event is due.
+    volatile std::sig_atomic_t closeAsked = 0;
     // X key codes reported down by the host that SDL knows nothing of; their
     // releases are the host's to report too.
     std::vector<int> keysHeldUnseen;

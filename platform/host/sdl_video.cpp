@@ -250,7 +250,7 @@ HostDesktop HostDesktopAt(int index) {
 HostDesktopMode HostPrimaryDesktop() { return HostDesktopAt(0).mode; }
 
 const char* HostNoDisplayReason() {
-    if (HostDesktopCount() > 0) return SdlHost.displayRefusal.c_str();
+    if (!SdlHost.displayRefusal.empty() || HostDesktopCount() > 0) return SdlHost.displayRefusal.c_str();
     if (SdlHost.noDisplayReason.empty()) {
         SdlHost.noDisplayReason = std::string("SDL lists no displays: ") + SDL_GetError();
     }
@@ -374,6 +374,8 @@ int HostDisplayRefreshRate() {
     int refresh = HostPrimaryDesktop().refresh;
     return refresh > 0 ? refresh : kDefaultRefresh;
 }
+
+void HostWaitForVerticalBlank() { SdlSleepUntil(SdlHost.clock.BlankAfter(HostTicks())); }
 
 bool HostGammaRead(uint16_t ramp[768]) {
     return SdlHost.window && SDL_GetWindowGammaRamp(SdlHost.window, ramp, ramp + 256, ramp + 512) == 0;

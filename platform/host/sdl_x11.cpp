@@ -18,12 +18,21 @@
 // - The keys held (XQueryKeymap) and new sizes of the screen (RandR).
 // - The X server's loss ends the program with one line and code 1, as a
 //   display that cannot be opened does; Xlib would end it with several.
+// - A window of another program's (a screen saver's, or the root window)
+//   that frames go into instead, on a connection of its own, whatever SDL's
+//   video driver: its size, its going, and the frames put into it as they
+//   are. SIGTERM and SIGINT then ask the program to close, as the screen
+//   saver ends it so.
+//
+// Limits: another program's window must have a visual of 24 bits with 8-bit
+// red, green and blue where the frame has them.
 //
 // Depends on Xlib and its RandR extension.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -294,4 +303,81 @@ void SdlX11SystemEvent(const SDL_SysWMmsg& message) {
     if (event.type != SdlHost.x11.screenChangeEvent) return;
     XRRUpdateConfiguration(&event);  // the size, turned as the screen is
     ReadMonitors();
+}
+
+// ---- a window of another program's ----------------------------------------
+
+namespace {
+
+// The frame's pixels go into the window as they are.
+bool TakesFramePixels(const XWindowAttributes& attributes) {
+    const Visual* visual = attributes.visual;
+    return attributes.depth == 24 && visual && visual->c_class == TrueColor && visual->red_mask == 0xFF0000 &&
+           visual->green_mask == 0x00FF00 && visual->blue_mask == 0x0000FF;
+}
+
+void AskToClose(int) { SdlHost.closeAsked = 1; }
+
+}  // namespace
+
+bool HostWindowAttach(uint64_t window) {
+    SdlX11State& x11 = SdlHost.x11;
+    if (x11.foreignDisplay) return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        SdlHost.displayRefusal = "there is no X display to find the window on";
+        return false;
+    }
+    XSetIOErrorHandler(EndForLostDisplay);
+    const Window target = window ? Window(window) : DefaultRootWindow(display);
+    XWindowAttributes attributes = {};
+    const bool found = Answered(display, [&] { XGetWindowAttributes(display, target, &attributes); });
+    if (!found || !TakesFramePixels(attributes)) {
+        SdlHost.displayRefusal = found ? "the window's visual is not 24-bit TrueColor" : "there is no such X window";
+        XCloseDisplay(display);
+        return false;
+    }
+    x11.foreignDisplay = display;
+    x11.foreignWindow = target;
+    x11.foreignContext = XCreateGC(display, target, 0, nullptr);
+    std::signal(SIGTERM, AskToClose);
+    std::signal(SIGINT, AskToClose);
+    return true;
+}
+
+bool HostWindowSize(int* width, int* height) {
+    Display* display = SdlHost.x11.foreignDisplay;
+    const Window window = SdlHost.x11.foreignWindow;
+    XWindowAttributes attributes = {};
+    const bool found = display && Answered(display, [&] { XGetWindowAttributes(display, window, &attributes); });
+    *width = found ? attributes.width : 0;
+    *height = found ? attributes.height : 0;
+    return found;
+}
+
+// The frame's memory is the image X takes: no copy is made. A window gone
+// meanwhile refuses it, and that is all.
+void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch) {
+    Display* display = SdlHost.x11.foreignDisplay;
+    const Window window = SdlHost.x11.foreignWindow;
+    GC context = SdlHost.x11.foreignContext;
+    if (!display || width <= 0 || height <= 0) return;
+    XImage image = {};
+    image.width = width;
+    image.height = height;
+    image.format = ZPixmap;
+    image.data = reinterpret_cast<char*>(const_cast<uint8_t*>(pixels));
+    image.byte_order = LSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = LSBFirst;
+    image.bitmap_pad = 32;
+    image.depth = 24;
+    image.bytes_per_line = pitch;
+    image.bits_per_pixel = 32;
+    image.red_mask = 0xFF0000;
+    image.green_mask = 0x00FF00;
+    image.blue_mask = 0x0000FF;
+    if (!XInitImage(&image)) return;
+    Answered(display,
+             [&] { XPutImage(display, window, context, &image, 0, 0, 0, 0, unsigned(width), unsigned(height)); });
 }

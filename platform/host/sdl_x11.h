@@ -9,6 +9,7 @@
 #include <vector>
 
 struct _XDisplay;
+struct _XGC;
 
 // What the host keeps of X, where SDL draws on an X display.
 struct SdlX11State {
@@ -29,6 +30,12 @@ struct SdlX11State {
     // Whether X refused a request the host made for itself (Xlib's error
     // handler takes no data of its own).
     bool errorCaught = false;
+    // A window of another program's that frames go into (a screen saver's),
+    // on a connection of its own, with the graphics context that draws
+    // there; a null display while there is none.
+    _XDisplay* foreignDisplay = nullptr;
+    unsigned long foreignWindow = 0;
+    _XGC* foreignContext = nullptr;
 };
 
 // Before SDL's video starts: the X display's loss ends

@@ -268,6 +268,26 @@ void HostCursorShow(bool visible) {
     WebCanvasCursor(visible);
 }
 
+// ---- a window of another program's ----------------------------------------
+
+// A page has none: the canvas is its only display.
+bool HostWindowAttach(uint64_t window) {
+    (void)window;
+    return false;
+}
+
+bool HostWindowSize(int* width, int* height) {
+    *width = 0;
+    *height = 0;
+    return false;
+}
+
+void HostWindowPresent(const uint8_t* pixels, int width, int height, int pitch) {
+    (void)pixels, (void)width, (void)height, (void)pitch;
+}
+
+void HostWaitForVerticalBlank() { WaitForVerticalBlank(); }
+
 // ---- events ---------------------------------------------------------------
 
 // Events in the order the page heard them; after a focus loss the page has

@@ -29,11 +29,13 @@ namespace {
 
 constexpr GUID kIidDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
 constexpr GUID kIidDirectDrawSurface7 = {0x06675A80, 0x3B9B, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
+constexpr GUID kIidDirectDrawClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 constexpr GUID kIidDirectDrawGammaControl = {
     0x69C11C3E, 0xB46B, 0x11D1, {0xAD, 0x7A, 0x00, 0xC0, 0x4F, 0xC2, 0x9B, 0x4E}};
 
 constexpr DWORD kExclusiveLevel = DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE;
 constexpr DWORD kPrimaryChainCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+constexpr DWORD kFlipCaps = DDSCAPS_FLIP | DDSCAPS_COMPLEX;
 constexpr DWORD kMemoryCaps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY;
 constexpr DWORD kPlainCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_TEXTURE | kMemoryCaps | DDSCAPS_3DDEVICE;
 constexpr DWORD kPlainDescription = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
@@ -46,6 +48,17 @@ constexpr int kRowAlignment = 16;
 
 struct SoftDirectDraw;
 struct SoftSurface;
+
+// A clipper names the window that a primary surface's picture is shown in.
+struct SoftClipper final : IDirectDrawClipper {
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override;
+
+    ULONG refs = 1;
+    HWND window = nullptr;
+};
 
 // Pixel memory comes zeroed from calloc, which for a large block takes fresh
 // pages from the system instead of writing zeros over them.
@@ -86,6 +99,7 @@ struct SoftSurface final : IDirectDrawSurface7 {
     HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) override;
     HRESULT ReleaseDC(HDC hDC) override;
     HRESULT Restore() override;
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) override;
     HRESULT SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) override;
     HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) override;
     HRESULT Unlock(LPRECT lpRect) override;
@@ -110,12 +124,14 @@ struct SoftSurface final : IDirectDrawSurface7 {
     SoftGammaControl gamma{this};
     // New memory is all zero.
     SoftDamage damage;
+    SoftClipper* clipper = nullptr;  // held, where one is set
 };
 
 struct SoftDirectDraw final : IDirectDraw7 {
     HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     ULONG AddRef() override;
     ULONG Release() override;
+    HRESULT CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter) override;
     HRESULT CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIRECTDRAWSURFACE7* lplpDDSurface,
                           IUnknown* pUnkOuter) override;
     HRESULT GetMonitorFrequency(LPDWORD lpdwFrequency) override;
@@ -123,6 +139,7 @@ struct SoftDirectDraw final : IDirectDraw7 {
     HRESULT RestoreAllSurfaces() override;
     HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) override;
     HRESULT SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP, DWORD dwRefreshRate, DWORD dwFlags) override;
+    HRESULT WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) override;
 
     ULONG refs = 1;
     DWORD level = 0;  // 0 until a cooperative level is set
@@ -131,6 +148,7 @@ struct SoftDirectDraw final : IDirectDraw7 {
 struct DirectDrawState {
     std::vector<SoftDirectDraw*> objects;
     std::vector<SoftSurface*> surfaces;  // of every object, back buffers included
+    std::vector<SoftClipper*> clippers;
     // The object that holds the display exclusively, and the mode it set
     // (0 x 0 while none is set).
     SoftDirectDraw* exclusive = nullptr;
@@ -207,6 +225,7 @@ SoftSurface* NewSurface(SoftDirectDraw* owner, int width, int height, DWORD caps
 void DestroySurface(SoftSurface* surface) {
     if (surface->back) DestroySurface(surface->back);
     if (surface->dc) DeleteDC(surface->dc);
+    if (surface->clipper) surface->clipper->Release();
     std::erase(Ddraw.surfaces, surface);
     delete surface;
 }
@@ -257,6 +276,23 @@ HRESULT CreateFlipChain(SoftDirectDraw* owner, const DDSURFACEDESC2& description
     back->refs = 0;
     *created = front;
     return DD_OK;
+}
+
+// The primary surface alone, without a back buffer, as a program in a window
+// has it: the desktop, or the exclusive display's mode. What is copied onto
+// it shows in the window of its clipper, if any.
+HRESULT CreatePrimary(SoftDirectDraw* owner, const DDSURFACEDESC2& description, SoftSurface** created) {
+    if ((description.ddsCaps.dwCaps & ~DDSCAPS_3DDEVICE) != DDSCAPS_PRIMARYSURFACE) return DDERR_INVALIDCAPS;
+    if (description.dwFlags != DDSD_CAPS) return DDERR_INVALIDPARAMS;
+    if (HasPrimary(owner)) return DDERR_PRIMARYSURFACEALREADYEXISTS;
+    const HostDesktopMode desktop = HostPrimaryDesktop();
+    const bool mode = Ddraw.exclusive == owner && Ddraw.modeWidth != 0;
+    const int width = mode ? Ddraw.modeWidth : desktop.width;
+    const int height = mode ? Ddraw.modeHeight : desktop.height;
+    if (width <= 0 || height <= 0) return DDERR_INVALIDMODE;
+    DWORD caps = description.ddsCaps.dwCaps | DDSCAPS_FRONTBUFFER | DDSCAPS_VIDEOMEMORY;
+    *created = NewSurface(owner, width, height, caps, false);
+    return *created ? DD_OK : DDERR_OUTOFMEMORY;
 }
 
 // The one explicit format offered: 32-bit RGB with an alpha channel.
@@ -408,6 +444,29 @@ HRESULT BltCopy(SoftSurface& target, const RECT* to, IDirectDrawSurface7* source
     return DD_OK;
 }
 
+// A copy onto a primary surface whose clipper's window is another program's
+// (or in one) shows in that window, from its top-left corner: the window's
+// picture is not the primary surface's. Elsewhere it is a copy as any other.
+HRESULT BltOntoPrimary(SoftSurface& primary, const RECT* to, IDirectDrawSurface7* sourceInterface, const RECT* from) {
+    HWND foreign = primary.clipper ? SoftForeignWindowOf(primary.clipper->window) : nullptr;
+    if (!foreign) return BltCopy(primary, to, sourceInterface, from);
+    SoftSurface* source = LiveSurface(sourceInterface);
+    if (!source) return DDERR_INVALIDPARAMS;
+    if (HRESULT available = Availability(*source); available != DD_OK) return available;
+    RECT sourceArea = from ? *from : Whole(*source);
+    RECT targetArea = to ? *to : sourceArea;
+    if (!Inside(sourceArea, *source) || IsEmpty(targetArea)) return DDERR_INVALIDRECT;
+    if (targetArea.right - targetArea.left != sourceArea.right - sourceArea.left ||
+        targetArea.bottom - targetArea.top != sourceArea.bottom - sourceArea.top) {
+        return DDERR_UNSUPPORTED;
+    }
+    // A window that has gone clips all of it away.
+    if (!IsWindow(primary.clipper->window)) return DD_OK;
+    HostWindowPresent(reinterpret_cast<const uint8_t*>(Row(*source, sourceArea.top) + sourceArea.left),
+                      sourceArea.right - sourceArea.left, sourceArea.bottom - sourceArea.top, source->pitch);
+    return DD_OK;
+}
+
 // Where the picture on show and the front surface's can differ: within the
 // two damages, if both are one colour around them; anywhere otherwise.
 RECT ChangeOnShow(const SoftSurface& front) {
@@ -470,7 +529,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGUID, LPVOID* lplpDD, REFIID iid, IUnk
 }
 
 HRESULT SoftDirectDraw::QueryInterface(REFIID riid, void** ppvObject) {
-    return SoftQueryInterface<IDirectDraw7>(this, SoftOp::IDirectDraw7_QueryInterface, kIidDirectDraw7, riid, ppvObject);
+    return SoftQueryInterface<IDirectDraw7>(this, SoftOp::IDirectDraw7_QueryInterface, kIidDirectDraw7, riid,
+                                            ppvObject);
 }
 
 ULONG SoftDirectDraw::AddRef() { return ++refs; }
@@ -531,12 +591,33 @@ HRESULT SoftDirectDraw::CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIREC
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     if (level == 0) return DDERR_NOCOOPERATIVELEVELSET;
     const DDSURFACEDESC2& description = *lpDDSurfaceDesc2;
-    bool primary = (description.dwFlags & DDSD_CAPS) && (description.ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE);
+    const DWORD caps = (description.dwFlags & DDSD_CAPS) ? description.ddsCaps.dwCaps : 0;
     SoftSurface* created = nullptr;
-    HRESULT result =
-        primary ? CreateFlipChain(this, description, &created) : CreatePlainSurface(this, description, &created);
+    HRESULT result = !(caps & DDSCAPS_PRIMARYSURFACE) ? CreatePlainSurface(this, description, &created)
+                     : (caps & kFlipCaps)             ? CreateFlipChain(this, description, &created)
+                                                      : CreatePrimary(this, description, &created);
     if (result == DD_OK) *lplpDDSurface = created;
     return result;
+}
+
+HRESULT SoftDirectDraw::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter) {
+    if (lplpDDClipper) *lplpDDClipper = nullptr;
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_CreateClipper, &failed)) return failed;
+    if (!lplpDDClipper || dwFlags != 0) return DDERR_INVALIDPARAMS;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    auto* clipper = new (std::nothrow) SoftClipper;
+    if (!clipper) return DDERR_OUTOFMEMORY;
+    Ddraw.clippers.push_back(clipper);
+    *lplpDDClipper = clipper;
+    return DD_OK;
+}
+
+// Only the wait for the blank's beginning: DDWAITVB_BLOCKBEGIN.
+HRESULT SoftDirectDraw::WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) {
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDraw7_WaitForVerticalBlank, &failed)) return failed;
+    if (dwFlags != DDWAITVB_BLOCKBEGIN || hEvent) return DDERR_UNSUPPORTED;
+    HostWaitForVerticalBlank();
+    return DD_OK;
 }
 
 HRESULT SoftDirectDraw::GetMonitorFrequency(LPDWORD lpdwFrequency) {
@@ -639,6 +720,7 @@ HRESULT SoftSurface::Blt(LPRECT lpDestRect, IDirectDrawSurface7* lpDDSrcSurface,
     if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_Blt, &failed)) return failed;
     if (dwFlags & ~(DDBLT_COLORFILL | DDBLT_WAIT)) return DDERR_INVALIDPARAMS;
     if (dwFlags & DDBLT_COLORFILL) return ColourFill(*this, lpDestRect, lpDDBltFx);
+    if (caps & DDSCAPS_PRIMARYSURFACE) return BltOntoPrimary(*this, lpDestRect, lpDDSrcSurface, lpSrcRect);
     return BltCopy(*this, lpDestRect, lpDDSrcSurface, lpSrcRect);
 }
 
@@ -744,6 +826,41 @@ HRESULT SoftSurface::SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) {
     return lpDDPalette ? DDERR_INVALIDOBJECT : DD_OK;
 }
 
+// A clipper on any surface is held; only a primary surface's has an effect.
+HRESULT SoftSurface::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) {
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawSurface7_SetClipper, &failed)) return failed;
+    auto found = std::find(Ddraw.clippers.begin(), Ddraw.clippers.end(), lpDDClipper);
+    if (lpDDClipper && found == Ddraw.clippers.end()) return DDERR_INVALIDOBJECT;
+    SoftClipper* given = lpDDClipper ? *found : nullptr;
+    if (given) given->AddRef();
+    if (clipper) clipper->Release();
+    clipper = given;
+    return DD_OK;
+}
+
+// ---- IDirectDrawClipper ---------------------------------------------------
+
+HRESULT SoftClipper::QueryInterface(REFIID riid, void** ppvObject) {
+    return SoftQueryInterface<IDirectDrawClipper>(this, SoftOp::IDirectDrawClipper_QueryInterface,
+                                                  kIidDirectDrawClipper, riid, ppvObject);
+}
+
+ULONG SoftClipper::AddRef() { return ++refs; }
+
+ULONG SoftClipper::Release() {
+    if (--refs > 0) return refs;
+    std::erase(Ddraw.clippers, this);
+    delete this;
+    return 0;
+}
+
+HRESULT SoftClipper::SetHWnd(DWORD dwFlags, HWND hWnd) {
+    if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawClipper_SetHWnd, &failed)) return failed;
+    if (dwFlags != 0 || (hWnd && !SoftWindowExists(hWnd))) return DDERR_INVALIDPARAMS;
+    window = hWnd;
+    return DD_OK;
+}
+
 // ---- IDirectDrawGammaControl ----------------------------------------------
 
 HRESULT SoftGammaControl::QueryInterface(REFIID riid, void** ppvObject) {
@@ -786,5 +903,5 @@ void SoftDamageTracking(bool on) { Ddraw.tracking = on; }
 
 SoftDirectDrawView SoftDirectDrawViewNow() {
     return {static_cast<int>(Ddraw.objects.size()), static_cast<int>(Ddraw.surfaces.size()),
-            Ddraw.exclusive ? kExclusiveLevel : DDSCL_NORMAL};
+            static_cast<int>(Ddraw.clippers.size()), Ddraw.exclusive ? kExclusiveLevel : DDSCL_NORMAL};
 }

@@ -52,6 +52,8 @@ int SoftDirectDrawObjectCount() { return SoftDirectDrawViewNow().objects; }
 
 int SoftDirectDrawSurfaceCount() { return SoftDirectDrawViewNow().surfaces; }
 
+int SoftDirectDrawClipperCount() { return SoftDirectDrawViewNow().clippers; }
+
 DWORD SoftDirectDrawCooperativeLevel() { return SoftDirectDrawViewNow().level; }
 
 int SoftTimerPeriodsBegun() { return static_cast<int>(SoftTimerPeriodsNow().size()); }

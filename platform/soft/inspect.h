@@ -48,10 +48,11 @@ std::string SoftWindowTitle(HWND hwnd);
 
 // ---- ddraw ----------------------------------------------------------------
 
-// DirectDraw objects, and surfaces of all of them (back buffers included),
-// that exist now.
+// DirectDraw objects, surfaces of all of them (back buffers included) and
+// clippers that exist now.
 int SoftDirectDrawObjectCount();
 int SoftDirectDrawSurfaceCount();
+int SoftDirectDrawClipperCount();
 // DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE while an object holds the display
 // exclusively, DDSCL_NORMAL otherwise.
 DWORD SoftDirectDrawCooperativeLevel();

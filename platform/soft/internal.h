@@ -167,6 +167,9 @@ void SoftUserReset();
 
 // Whether the user library knows this window.
 bool SoftWindowExists(HWND hwnd);
+// The window of another program's (SoftForeignWindow) that this window is,
+// or is a child of; null for none.
+HWND SoftForeignWindowOf(HWND hwnd);
 
 // ---- ddraw ----------------------------------------------------------------
 
@@ -221,9 +224,10 @@ struct SoftUserView {
 };
 SoftUserView SoftUserViewNow(HWND hwnd);
 
-// DirectDraw: objects, surfaces of all of them, and the display's cooperative level.
+// DirectDraw: objects, surfaces of all of them, clippers, and the display's
+// cooperative level.
 struct SoftDirectDrawView {
-    int objects, surfaces;
+    int objects, surfaces, clippers;
     DWORD level;
 };
 SoftDirectDrawView SoftDirectDrawViewNow();

@@ -25,12 +25,14 @@
     X(EnumDisplayDevicesA, "EnumDisplayDevicesA") \
     X(EnumDisplaySettingsA, "EnumDisplaySettingsA") \
     X(FillRect, "FillRect") \
+    X(GetClientRect, "GetClientRect") \
     X(GetDC, "GetDC") \
     X(GetPixel, "GetPixel") \
     X(GetProcAddress, "GetProcAddress") \
     X(HeapAlloc, "HeapAlloc") \
     X(HeapCreate, "HeapCreate") \
     X(HeapReAlloc, "HeapReAlloc") \
+    X(IDirectDraw7_CreateClipper, "IDirectDraw7::CreateClipper") \
     X(IDirectDraw7_CreateSurface, "IDirectDraw7::CreateSurface") \
     X(IDirectDraw7_GetMonitorFrequency, "IDirectDraw7::GetMonitorFrequency") \
     X(IDirectDraw7_GetScanLine, "IDirectDraw7::GetScanLine") \
@@ -38,6 +40,9 @@
     X(IDirectDraw7_RestoreAllSurfaces, "IDirectDraw7::RestoreAllSurfaces") \
     X(IDirectDraw7_SetCooperativeLevel, "IDirectDraw7::SetCooperativeLevel") \
     X(IDirectDraw7_SetDisplayMode, "IDirectDraw7::SetDisplayMode") \
+    X(IDirectDraw7_WaitForVerticalBlank, "IDirectDraw7::WaitForVerticalBlank") \
+    X(IDirectDrawClipper_QueryInterface, "IDirectDrawClipper::QueryInterface") \
+    X(IDirectDrawClipper_SetHWnd, "IDirectDrawClipper::SetHWnd") \
     X(IDirectDrawGammaControl_GetGammaRamp, "IDirectDrawGammaControl::GetGammaRamp") \
     X(IDirectDrawGammaControl_SetGammaRamp, "IDirectDrawGammaControl::SetGammaRamp") \
     X(IDirectDrawSurface7_Blt, "IDirectDrawSurface7::Blt") \
@@ -51,6 +56,7 @@
     X(IDirectDrawSurface7_QueryInterface, "IDirectDrawSurface7::QueryInterface") \
     X(IDirectDrawSurface7_ReleaseDC, "IDirectDrawSurface7::ReleaseDC") \
     X(IDirectDrawSurface7_Restore, "IDirectDrawSurface7::Restore") \
+    X(IDirectDrawSurface7_SetClipper, "IDirectDrawSurface7::SetClipper") \
     X(IDirectDrawSurface7_SetColorKey, "IDirectDrawSurface7::SetColorKey") \
     X(IDirectDrawSurface7_SetPalette, "IDirectDrawSurface7::SetPalette") \
     X(IDirectDrawSurface7_Unlock, "IDirectDrawSurface7::Unlock") \

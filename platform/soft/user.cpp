@@ -37,6 +37,8 @@ struct Window {
     WNDPROC procedure;
     bool visible;
     bool needsPaint;
+    HWND parent;   // a child window's; null for one of the desktop's
+    bool foreign;  // another program's, shown by the host (SoftForeignWindow)
 };
 
 struct UserLibraryState {
@@ -84,6 +86,15 @@ Window* WindowOf(HWND hwnd) {
         if (window.handle == hwnd) return &window;
     }
     return nullptr;
+}
+
+// Whether the window, and every window it is a child of, exists still: a
+// window of another program's exists while the host still has it.
+bool Alive(const Window* window) {
+    int width = 0;
+    int height = 0;
+    while (window && window->parent) window = WindowOf(window->parent);
+    return window && (!window->foreign || HostWindowSize(&width, &height));
 }
 
 HWND NewWindowHandle() { return reinterpret_cast<HWND>(kFirstWindowHandle + 4 * ++User.handlesIssued); }
@@ -510,6 +521,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     window.title = lpWindowName ? lpWindowName : "";
     window.instance = hInstance;
     window.procedure = windowClass->procedure;
+    window.parent = (dwStyle & WS_CHILD) ? hWndParent : nullptr;
     User.windows.push_back(window);
     // A window made visible is shown as ShowWindow shows it, focus and all.
     if (dwStyle & WS_VISIBLE) ShowWindow(window.handle, SW_SHOW);
@@ -550,6 +562,57 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
     if (bRepaint && !SameRect(moved, window->rect)) window->needsPaint = true;
     window->rect = moved;
     return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND hWnd) { return Alive(WindowOf(hWnd)); }
+
+// A window of another program's is as large as the host says it is now.
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
+    if (int64_t failed; SoftFault(SoftOp::GetClientRect, &failed)) return static_cast<BOOL>(failed);
+    Window* window = WindowOf(hWnd);
+    if (!window || !lpRect) return FALSE;
+    int width = window->rect.right - window->rect.left;
+    int height = window->rect.bottom - window->rect.top;
+    if (window->foreign && !HostWindowSize(&width, &height)) return FALSE;
+    *lpRect = RectAt(0, 0, width, height);
+    return TRUE;
+}
+
+// Windows have no borders here: a client area is its window's rectangle, a
+// child's within its parent's client area. Another program's window is at
+// the origin.
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+    Window* window = WindowOf(hWnd);
+    if (!window || !lpPoint) return FALSE;
+    for (; window && !window->foreign; window = WindowOf(window->parent)) {
+        lpPoint->x += window->rect.left;
+        lpPoint->y += window->rect.top;
+    }
+    return TRUE;
+}
+
+HWND SoftForeignWindow(uint64_t window) {
+    int width = 0;
+    int height = 0;
+    if (!HostWindowAttach(window) || !HostWindowSize(&width, &height)) {
+        SetLastError(SOFT_ERROR_NO_DISPLAY);
+        return nullptr;
+    }
+    Window foreign = {};
+    foreign.handle = NewWindowHandle();
+    foreign.rect = RectAt(0, 0, width, height);
+    foreign.foreign = true;
+    User.windows.push_back(foreign);
+    return foreign.handle;
+}
+
+// Whether the window is shown in a window of another program's, and which:
+// null for one that is not.
+HWND SoftForeignWindowOf(HWND hwnd) {
+    for (Window* window = WindowOf(hwnd); window; window = WindowOf(window->parent)) {
+        if (window->foreign) return window->handle;
+    }
+    return nullptr;
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {

@@ -184,12 +184,21 @@ typedef struct _DDGAMMARAMP {
 #define DDLOCK_WAIT 0x00000001
 #define DDLOCK_READONLY 0x00000010
 #define DDCKEY_SRCBLT 0x00000008
+#define DDWAITVB_BLOCKBEGIN 0x00000001
 
 struct IDirectDrawPalette : IUnknown {
 protected:
     ~IDirectDrawPalette() = default;
 };
 typedef IDirectDrawPalette* LPDIRECTDRAWPALETTE;
+
+struct IDirectDrawClipper : IUnknown {
+    virtual HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) = 0;
+
+protected:
+    ~IDirectDrawClipper() = default;
+};
+typedef IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
 
 struct IDirectDrawGammaControl : IUnknown {
     virtual HRESULT GetGammaRamp(DWORD dwFlags, LPDDGAMMARAMP lpRampData) = 0;
@@ -213,6 +222,7 @@ struct IDirectDrawSurface7 : IUnknown {
     virtual HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) = 0;
     virtual HRESULT ReleaseDC(HDC hDC) = 0;
     virtual HRESULT Restore() = 0;
+    virtual HRESULT SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) = 0;
     virtual HRESULT SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) = 0;
     virtual HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) = 0;
     virtual HRESULT Unlock(LPRECT lpRect) = 0;
@@ -223,6 +233,7 @@ protected:
 typedef IDirectDrawSurface7* LPDIRECTDRAWSURFACE7;
 
 struct IDirectDraw7 : IUnknown {
+    virtual HRESULT CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter) = 0;
     virtual HRESULT CreateSurface(LPDDSURFACEDESC2 lpDDSurfaceDesc2, LPDIRECTDRAWSURFACE7* lplpDDSurface,
                                   IUnknown* pUnkOuter) = 0;
     virtual HRESULT GetMonitorFrequency(LPDWORD lpdwFrequency) = 0;
@@ -231,6 +242,7 @@ struct IDirectDraw7 : IUnknown {
     virtual HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) = 0;
     virtual HRESULT SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP, DWORD dwRefreshRate,
                                    DWORD dwFlags) = 0;
+    virtual HRESULT WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) = 0;
 
 protected:
     ~IDirectDraw7() = default;

@@ -77,6 +77,7 @@ typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef LONG* LPLONG;
 typedef RECT* LPRECT;
+typedef POINT* LPPOINT;
 
 typedef INT_PTR (*FARPROC)();
 

@@ -105,6 +105,8 @@ typedef struct _devicemodeA {
 #define VK_MENU 0x12
 #define CS_DBLCLKS 0x0008
 #define WS_POPUP 0x80000000
+#define WS_CHILD 0x40000000
+#define WS_VISIBLE 0x10000000
 #define SW_HIDE 0
 #define SW_SHOWMAXIMIZED 3
 #define PM_REMOVE 0x0001
@@ -127,6 +129,9 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+BOOL WINAPI IsWindow(HWND hWnd);
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int WINAPI ShowCursor(BOOL bShow);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
@@ -141,8 +146,15 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
 // EnumDisplayDevicesA is reached through LoadLibraryA("User32.DLL") and
 // GetProcAddress, as the runtime asks for it.
 
-// Window styles, show commands and message removal beyond the runtime's own.
-#define WS_VISIBLE 0x10000000
+// Beyond Win32: a window another program made for this one to draw in (a
+// screen saver's: on X, the window by its id, or 0 for the screen's root
+// window), as a window of this layer's that the runtime's window can be a
+// child of; null, with the last error SOFT_ERROR_NO_DISPLAY, where the host
+// has none. The host takes one at a time. Not for the runtime: the program's
+// entry on Linux asks for it.
+HWND SoftForeignWindow(uint64_t window);
+
+// Show commands and message removal beyond the runtime's own.
 #define SW_SHOWNORMAL 1
 #define SW_SHOWMINIMIZED 2
 #define SW_SHOWNOACTIVATE 4

@@ -13,6 +13,7 @@
 #include "display/screen.h"
 #include "draw/context.h"
 #include "platform/host/headless.h"
+#include "platform/soft/win32_soft.h"
 #include "support/display.h"
 #include "support/program.h"
 
@@ -35,6 +36,68 @@ TEST_F(DisplayTest, ProgramShowsTheSceneFrameByFrame) {
     }
     // The display's gamma ramp was saved once the screen was open.
     EXPECT_EQ(std::memcmp(&GammaSavedRamp, HeadlessDisplay().gamma, sizeof(GammaSavedRamp)), 0);
+}
+
+namespace {
+
+// The screen in a window of another program's, of `width` x `height`.
+void UseWindow(int width, int height) {
+    HeadlessOfferWindow(7, width, height);
+    ScreenUseWindow(SoftForeignWindow(7));
+}
+
+}  // namespace
+
+// In another program's window (a screen saver's) the frames are those of the
+// full screen at the window's size, at the same pace, a new size is followed
+// from the next frame, no key is read, and the window's going or a close
+// request ends the program with 0.
+TEST_F(DisplayTest, ProgramInAWindowShowsTheFullScreenFramesAtItsSize) {
+    struct Case {
+        const char* what;
+        std::function<void()> script;
+        size_t frames;
+    } cases[] = {
+        {"a key released, then the window gone",
+         [] {
+             HeadlessScript(1, {HostEventType::KeyDown, DIK_ESCAPE, 0, 0});
+             HeadlessScript(2, {HostEventType::KeyUp, DIK_ESCAPE, 0, 0});
+             HeadlessScriptWindowSize(5, 0, 0);
+         },
+         5},
+        {"a close request",
+         [] {
+             HeadlessScript(3, {HostEventType::Close, 0, 0, 0});
+         },
+         3},
+        {"made 200 x 100 before the fourth frame, then gone",
+         [] {
+             HeadlessScriptWindowSize(3, 200, 100);
+             HeadlessScriptWindowSize(6, 0, 0);
+         },
+         6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Restart([&] {
+            HeadlessKeepPixels(true);
+            UseWindow(320, 240);
+            c.script();
+        });
+        ASSERT_EQ(RunProgram(), Exited(0));
+        const std::vector<HeadlessFrame>& frames = HeadlessFrames();
+        ASSERT_EQ(frames.size(), c.frames);
+        double clock = 0;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            clock += 0.1;
+            // The frame shown as the window changed size is the old one, cut.
+            if (i == 3 && frames[i].width == 200) continue;
+            EXPECT_TRUE(frames[i].pixels == SceneAt(clock, 1.0f, frames[i].width, frames[i].height)) << i;
+            EXPECT_EQ(frames[i].ticks % HeadlessRefreshTicks(), 0);
+        }
+        EXPECT_EQ(frames.back().width, c.frames == 6 ? 200 : 320);
+        EXPECT_EQ(HeadlessDisplay().opens, 0);  // the display was never taken
+    }
 }
 
 TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
@@ -64,6 +127,11 @@ TEST_F(DisplayTest, ProgramWithoutADisplayEndsWithCodeOneAndSaysWhy) {
          "ravlin: cannot load DirectInput (DINPUT.DLL)\n"},
         {[] { FailOn(SoftOp::IDirectInput7_CreateDeviceEx, 1, DIERR_NOTINITIALIZED, -1); },
          "ravlin: cannot set up the keyboard\n"},
+        {[] {
+             UseWindow(320, 240);
+             FailOn(SoftOp::IDirectDraw7_CreateClipper, 1, DDERR_OUTOFMEMORY);
+         },
+         "ravlin: cannot draw in the window given\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.says);

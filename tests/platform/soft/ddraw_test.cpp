@@ -389,6 +389,58 @@ TEST_F(SoftDirectDrawTest, LastReleaseOfTheObjectTakesItsSurfacesAndTheDisplay) 
     EXPECT_FALSE(HeadlessDisplay().open);
 }
 
+// At the normal level the primary surface stands alone. A copy onto it, with
+// a clipper on a window in another program's window, shows in that window
+// from its top-left corner, and nowhere once it has gone; the surface holds
+// its clipper.
+TEST_F(SoftDirectDrawTest, APrimaryWithAClipperShowsCopiesInAnotherProgramsWindow) {
+    HeadlessKeepPixels(true);
+    HeadlessOfferWindow(5, 100, 50);
+    HWND foreign = SoftForeignWindow(5);
+    WNDCLASSEXA windowClass = {
+        sizeof(windowClass),  0,      DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+        "SoftDirectDrawTest", nullptr};
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    HWND child =
+        CreateWindowExA(0, "SoftDirectDrawTest", "", WS_CHILD, 10, 5, 30, 20, foreign, nullptr, nullptr, nullptr);
+    RECT client = {};
+    POINT origin = {1, 1};
+    ASSERT_TRUE(GetClientRect(foreign, &client) && ClientToScreen(child, &origin));
+    EXPECT_EQ(client.right * 1000 + client.bottom, 100050);
+    EXPECT_EQ(origin.x * 1000 + origin.y, 11006);
+    ASSERT_EQ(dd->SetCooperativeLevel(child, DDSCL_NORMAL), DD_OK);
+    DDSURFACEDESC2 primary = Described();
+    primary.dwFlags = DDSD_CAPS;
+    primary.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    ASSERT_EQ(dd->CreateSurface(&primary, &front, nullptr), DD_OK);
+    EXPECT_EQ(dd->CreateSurface(&primary, &back, nullptr), DDERR_PRIMARYSURFACEALREADYEXISTS);
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+    EXPECT_EQ(clipper->SetHWnd(0, kWindow), DDERR_INVALIDPARAMS);
+    ASSERT_EQ(clipper->SetHWnd(0, child), DD_OK);
+    ASSERT_EQ(front->SetClipper(clipper), DD_OK);
+    EXPECT_EQ(clipper->Release(), 1u);
+    IDirectDrawSurface7* picture = CreatePlain(30, 20);
+    ASSERT_EQ(Fill(picture, kRed), DD_OK);
+    RECT to = {11, 6, 41, 26}, wide = {11, 6, 51, 26};
+    EXPECT_EQ(front->Blt(&wide, picture, nullptr, DDBLT_WAIT, nullptr), DDERR_UNSUPPORTED);
+    EXPECT_EQ(front->Blt(&to, picture, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    ASSERT_EQ(HeadlessFrames().size(), 1u);
+    const std::vector<uint32_t>& shown = HeadlessFrames()[0].pixels;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), kRed), 30 * 20);
+    EXPECT_EQ(shown[19 * 100 + 29], kRed);
+    HeadlessScriptWindowSize(0, 0, 0);
+    EXPECT_FALSE(IsWindow(child));
+    EXPECT_EQ(front->Blt(&to, picture, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(HeadlessFrames().size(), 1u);
+    front->Release();
+    EXPECT_EQ(SoftDirectDrawClipperCount(), 0);
+    // The wait for the blank is the only one offered.
+    EXPECT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
+    EXPECT_EQ(HostTicks() % HeadlessRefreshTicks(), 0);
+    EXPECT_EQ(dd->WaitForVerticalBlank(4, nullptr), DDERR_UNSUPPORTED);
+}
+
 TEST_F(SoftDirectDrawTest, GammaControlBelongsToThePrimaryAndReachesTheHost) {
     OpenWithChain(64, 32);
     IDirectDrawGammaControl* gamma = nullptr;

@@ -59,6 +59,7 @@ protected:
         dd = ScreenState.displayObject, front = ScreenState.frontSurface, back = ScreenState.backBuffer;
         window = ScreenState.window, input = InputSystem.object, keyboard = KeyboardState.device;
         ASSERT_EQ(dd->CreateSurface(&plainSize, &plain, nullptr), DD_OK);
+        ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
         ASSERT_EQ(Fill(plain, 0x00FF0000), DD_OK);
         ASSERT_EQ(front->QueryInterface(kIidDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), S_OK);
         ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
@@ -71,6 +72,7 @@ protected:
         ASSERT_TRUE(CloseHandle(Create(".made")));
     }
     void TearDown() override {
+        if (clipper) clipper->Release();
         CloseHandle(file), DeleteFileA(Path(".open").c_str()), DeleteFileA(Path(".made").c_str());
         OpenDisplayTest::TearDown();
     }
@@ -102,7 +104,9 @@ protected:
         bool clipped = SoftCursorClip(&clip);
         SoftWindowRect(window, &rect);
         std::error_code error;
-        return Numbers(SoftHeapCount(), SoftHeapBlockCount(Runtime.mainHeap), SoftModuleLoadCount("USER32.DLL"),
+        const ULONG clipperRefs = (clipper->AddRef(), clipper->Release());
+        return Numbers(clipperRefs, SoftDirectDrawClipperCount(), gotClipper, clientRect.right, HostTicks(),
+                       SoftHeapCount(), SoftHeapBlockCount(Runtime.mainHeap), SoftModuleLoadCount("USER32.DLL"),
                        SoftTimerPeriodsBegun(), SoftGdiObjectCount(), SoftGdiDcCount(), surface.CountNot(kBackground),
                        SoftDirectDrawObjectCount(), SoftDirectDrawSurfaceCount(), SoftDirectDrawCooperativeLevel(),
                        HeadlessDisplay().width, HeadlessDisplay().gamma[1], HeadlessFrames().size(),
@@ -136,12 +140,14 @@ protected:
             ROW(EnumDisplayDevicesA, EnumDisplayDevicesA(nullptr, 0, &device, 0));
             ROW(EnumDisplaySettingsA, EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
             ROW(FillRect, Failing(FillRect(surface.dc, &clipTo, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 0));
+            ROW(GetClientRect, GetClientRect(window, &clientRect));
             ROW(GetDC, GetDC(window));
             ROW(GetPixel, Failing(GetPixel(surface.dc, 1, 1), COLORREF{CLR_INVALID}));
             ROW(GetProcAddress, GetProcAddress(GetModuleHandleA("USER32.DLL"), "EnumDisplayDevicesA"));
             ROW(HeapAlloc, HeapAlloc(Runtime.mainHeap, 0, 8));
             ROW(HeapCreate, HeapCreate(0, 0, 0));
             ROW(HeapReAlloc, HeapReAlloc(Runtime.mainHeap, 0, block, 64));
+            ROW(IDirectDraw7_CreateClipper, dd->CreateClipper(0, &gotClipper, nullptr));
             ROW(IDirectDraw7_CreateSurface, dd->CreateSurface(&plainSize, &gotSurface, nullptr));
             ROW(IDirectDraw7_GetMonitorFrequency, dd->GetMonitorFrequency(&number));
             ROW(IDirectDraw7_GetScanLine, dd->GetScanLine(&number));
@@ -149,6 +155,9 @@ protected:
             ROW(IDirectDraw7_RestoreAllSurfaces, dd->RestoreAllSurfaces());
             ROW(IDirectDraw7_SetCooperativeLevel, dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
             ROW(IDirectDraw7_SetDisplayMode, dd->SetDisplayMode(320, 240, 32, 0, 0));
+            ROW(IDirectDraw7_WaitForVerticalBlank, dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr));
+            ROW(IDirectDrawClipper_QueryInterface, clipper->QueryInterface(kSoftIidUnknown, &got));
+            ROW(IDirectDrawClipper_SetHWnd, clipper->SetHWnd(0, window));
             ROW(IDirectDrawGammaControl_GetGammaRamp, gamma->GetGammaRamp(0, &ramp));
             ROW(IDirectDrawGammaControl_SetGammaRamp, gamma->SetGammaRamp(0, &ramp));
             ROW(IDirectDrawSurface7_Blt, Fill(back, 0x00FF0000));
@@ -162,6 +171,7 @@ protected:
             ROW(IDirectDrawSurface7_QueryInterface, front->QueryInterface(kSoftIidUnknown, &got));
             ROW(IDirectDrawSurface7_ReleaseDC, plain->ReleaseDC(surfaceDc));
             ROW(IDirectDrawSurface7_Restore, plain->Restore());
+            ROW(IDirectDrawSurface7_SetClipper, plain->SetClipper(clipper));
             ROW(IDirectDrawSurface7_SetColorKey, plain->SetColorKey(DDCKEY_SRCBLT, nullptr));
             ROW(IDirectDrawSurface7_SetPalette, plain->SetPalette(nullptr));
             ROW(IDirectDrawSurface7_Unlock, plain->Unlock(nullptr));
@@ -201,6 +211,7 @@ protected:
     IDirectDrawSurface7 *front = nullptr, *back = nullptr, *plain = nullptr, *gotSurface = nullptr;
     IDirectDrawGammaControl* gamma = nullptr;
     IDirectDrawPalette* palette = nullptr;
+    IDirectDrawClipper *clipper = nullptr, *gotClipper = nullptr;
     HWND window = nullptr;
     IDirectInput7A* input = nullptr;
     IDirectInputDevice7A *keyboard = nullptr, *mouse = nullptr;
@@ -214,7 +225,7 @@ protected:
     BYTE mouseState[16] = {};
     WNDCLASSEXA windowClass = {};
     PAINTSTRUCT paint = {};
-    RECT clipTo = {1, 1, 3, 3};
+    RECT clipTo = {1, 1, 3, 3}, clientRect = {};
     DISPLAY_DEVICEA device = {};
     DEVMODEA mode = {};
     TestSurface surface{4, 4, kBackground};
