@@ -53,6 +53,30 @@ ObjectTable* SetUpFailed(ScreenFailure failure) {
     return nullptr;
 }
 
+// An open that failed keeps the system's reason and lets go of what it
+// made. A set-up that failed left no window or no display object: its step
+// is the reason.
+int32_t OpenFailed(HWND window) {
+    ScreenState.failureReason = GetLastError();
+    ScreenRelease();
+    if (ScreenState.failure == kScreenFailureNone) ScreenState.failure = window ? kScreenNoMode : kScreenNoWindow;
+    return 0;
+}
+
+// What every open does once its picture is black: its frames go through
+// `present`, and the 1 ms timer period begins.
+int32_t Opened(ScreenPresentRoutine present) {
+    ScreenState.failure = kScreenFailureNone;
+    ScreenState.failureReason = ERROR_SUCCESS;
+    ScreenState.displayObject->GetMonitorFrequency(&ScreenState.monitorFrequency);
+    PixelFormatDetect();
+    ScreenState.active = 1;
+    ScreenState.presentRoutine = present;
+    timeBeginPeriod(1);
+    ScreenState.timerPeriodHeld = 1;
+    return 1;
+}
+
 }  // namespace
 
 ObjectTable* ScreenSetUp() {
@@ -127,25 +151,10 @@ int32_t ScreenOpen(int32_t width, int32_t height, int32_t depth, const char* tit
                                          0) == DD_OK &&
                  ScreenSurfacesCreate();
     }
-    if (!opened) {
-        ScreenState.failureReason = GetLastError();
-        ScreenRelease();
-        // A set-up that failed left no window or no display object: its step
-        // is the reason.
-        if (ScreenState.failure == kScreenFailureNone) ScreenState.failure = window ? kScreenNoMode : kScreenNoWindow;
-        return 0;
-    }
-    ScreenState.failure = kScreenFailureNone;
-    ScreenState.failureReason = ERROR_SUCCESS;
+    if (!opened) return OpenFailed(window);
     ShowWindow(window, SW_SHOWMAXIMIZED);
     ScreenBuffersClear();
-    ScreenState.displayObject->GetMonitorFrequency(&ScreenState.monitorFrequency);
-    PixelFormatDetect();
-    ScreenState.active = 1;
-    ScreenState.presentRoutine = ScreenPresent;
-    timeBeginPeriod(1);
-    ScreenState.timerPeriodHeld = 1;
-    return 1;
+    return Opened(ScreenPresent);
 }
 
 void ScreenClose() {
@@ -311,24 +320,11 @@ int32_t ScreenOpenInWindow(int32_t width, int32_t height, int32_t depth, const c
     const bool opened = window && display && width > 0 && height > 0 &&
                         display->SetCooperativeLevel(nullptr, DDSCL_NORMAL) == DD_OK &&
                         WindowSurfacesCreate(width, height);
-    if (!opened) {
-        ScreenState.failureReason = GetLastError();
-        ScreenRelease();
-        if (ScreenState.failure == kScreenFailureNone) ScreenState.failure = window ? kScreenNoMode : kScreenNoWindow;
-        return 0;
-    }
-    ScreenState.failure = kScreenFailureNone;
-    ScreenState.failureReason = ERROR_SUCCESS;
+    if (!opened) return OpenFailed(window);
     ShowWindow(window, SW_SHOW);
     SurfaceClearBlack(ScreenState.backBuffer);
     ScreenState.drawSurface = ScreenState.backBuffer;
-    display->GetMonitorFrequency(&ScreenState.monitorFrequency);
-    PixelFormatDetect();
-    ScreenState.active = 1;
-    ScreenState.presentRoutine = ScreenPresentInWindow;
-    timeBeginPeriod(1);
-    ScreenState.timerPeriodHeld = 1;
-    return 1;
+    return Opened(ScreenPresentInWindow);
 }
 
 // Where no back buffer of the new size can be had, the old one stays, and
