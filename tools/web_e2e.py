@@ -158,7 +158,8 @@ def run_page(engine, root, query, size, broken=None):
     browser = ENGINES[engine](url, size[0], size[1], size[2] if len(size) > 2 else 1, profile)
     try:
         if not server.ended.wait(TIMEOUT):
-            sys.exit(f"web-e2e: the page did not report its end within {TIMEOUT} s in {engine} ({query})")
+            sys.exit(f"web-e2e: the page did not report its end within {TIMEOUT} s in {engine} ({query}); "
+                     f"it reported: {', '.join(sorted(server.reports)) or 'nothing'}")
     finally:
         os.killpg(browser.pid, signal.SIGTERM)
         browser.wait()
