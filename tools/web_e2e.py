@@ -46,6 +46,7 @@ class Server(http.server.ThreadingHTTPServer):
         self.root = root
         self.broken = broken  # path: the bytes served instead of the file, or None for a 404
         self.reports = {}
+        self.asked = threading.Event()  # the browser asked for a file
         self.ended = threading.Event()
         super().__init__(("127.0.0.1", 0), Handler)
 
@@ -66,6 +67,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         super().end_headers()
 
     def translate_path(self, path):
+        self.server.asked.set()
         if urllib.parse.urlparse(path).path == "/driver.js":
             return DRIVER
         return super().translate_path(path)
@@ -150,21 +152,30 @@ ENGINES = {"chromium": open_chromium, "firefox": open_firefox, "webkit": open_we
 def run_page(engine, root, query, size, broken=None):
     """Opens the page in the engine at size (width, height[, scale]) and with
     those files broken, until it reports its end; the reports. A program that
-    ended left no error in the page's console."""
-    server = Server(root, broken or {})
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    profile = tempfile.mkdtemp(prefix=f"ravlin-{engine}-")
-    url = f"http://127.0.0.1:{server.server_address[1]}/ravlin.html?driver=driver.js&{query}"
-    browser = ENGINES[engine](url, size[0], size[1], size[2] if len(size) > 2 else 1, profile)
-    try:
-        if not server.ended.wait(TIMEOUT):
-            sys.exit(f"web-e2e: the page did not report its end within {TIMEOUT} s in {engine} ({query}); "
-                     f"it reported: {', '.join(sorted(server.reports)) or 'nothing'}")
-    finally:
-        os.killpg(browser.pid, signal.SIGTERM)
-        browser.wait()
-        server.shutdown()
-        shutil.rmtree(profile, ignore_errors=True)
+    ended left no error in the page's console. A page that does not end is
+    opened once more, after a line saying how far it came: a browser on a
+    busy machine now and then drops it (WebKitGTK in 2 of 31 runs)."""
+    for attempt in (1, 2):
+        server = Server(root, broken or {})
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        profile = tempfile.mkdtemp(prefix=f"ravlin-{engine}-")
+        url = f"http://127.0.0.1:{server.server_address[1]}/ravlin.html?driver=driver.js&{query}"
+        browser = ENGINES[engine](url, size[0], size[1], size[2] if len(size) > 2 else 1, profile)
+        try:
+            ended = server.ended.wait(TIMEOUT)
+        finally:
+            os.killpg(browser.pid, signal.SIGTERM)
+            browser.wait()
+            server.shutdown()
+            shutil.rmtree(profile, ignore_errors=True)
+        if ended:
+            break
+        said = (f"the page did not report its end within {TIMEOUT} s in {engine} ({query}); it asked for "
+                f"{'files' if server.asked.is_set() else 'no file'} and reported: "
+                + (", ".join(kind + (" " + body.decode(errors="replace") if kind.startswith("at-") else "")
+                             for kind, body in sorted(server.reports.items())) or "nothing"))
+        check(attempt == 1, said + ", twice")
+        print(f"web-e2e: {said}; once more", flush=True)
     errors = json.loads(server.reports["done"]).get("errors", [])
     check("code" not in end_of(server.reports) or not errors, f"the console holds errors at the end: {errors}")
     return server.reports

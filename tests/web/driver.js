@@ -137,6 +137,8 @@
     frames.push({at: performance.now(), workMs, presentMs});
     if (dumps.has(presents)) post('dump-' + presents, canvasBmp());
     for (const action of actions.get(presents) || []) act(action);
+    // Where a page never ends, how far it came says why.
+    if (presents % 100 === 0) post('at-' + presents, JSON.stringify({away, presentsWhileAway}));
   };
 
   // Frames a second, over the whole group and from its median gap, and the
