@@ -460,8 +460,7 @@ HRESULT BltOntoPrimary(SoftSurface& primary, const RECT* to, IDirectDrawSurface7
         targetArea.bottom - targetArea.top != sourceArea.bottom - sourceArea.top) {
         return DDERR_UNSUPPORTED;
     }
-    // A window that has gone clips all of it away.
-    if (!IsWindow(primary.clipper->window)) return DD_OK;
+    // The host shows nothing in a window that has gone.
     HostWindowPresent(reinterpret_cast<const uint8_t*>(Row(*source, sourceArea.top) + sourceArea.left),
                       sourceArea.right - sourceArea.left, sourceArea.bottom - sourceArea.top, source->pitch);
     return DD_OK;
@@ -847,12 +846,7 @@ HRESULT SoftClipper::QueryInterface(REFIID riid, void** ppvObject) {
 
 ULONG SoftClipper::AddRef() { return ++refs; }
 
-ULONG SoftClipper::Release() {
-    if (--refs > 0) return refs;
-    std::erase(Ddraw.clippers, this);
-    delete this;
-    return 0;
-}
+ULONG SoftClipper::Release() { return SoftRelease(this, Ddraw.clippers); }
 
 HRESULT SoftClipper::SetHWnd(DWORD dwFlags, HWND hWnd) {
     if (HRESULT failed; SoftFaulted(SoftOp::IDirectDrawClipper_SetHWnd, &failed)) return failed;

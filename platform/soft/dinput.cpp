@@ -361,12 +361,7 @@ HRESULT SoftDirectInput::QueryInterface(REFIID riid, void** ppvObject) {
 ULONG SoftDirectInput::AddRef() { return ++refs; }
 
 // Devices need nothing of the object that made them, and outlive it.
-ULONG SoftDirectInput::Release() {
-    if (--refs > 0) return refs;
-    std::erase(Dinput.objects, this);
-    delete this;
-    return 0;
-}
+ULONG SoftDirectInput::Release() { return SoftRelease(this, Dinput.objects); }
 
 HRESULT SoftDirectInput::CreateDeviceEx(REFGUID rguid, REFIID riid, LPVOID* pvOut, IUnknown* lpUnknownOuter) {
     if (pvOut) *pvOut = nullptr;
@@ -391,12 +386,7 @@ HRESULT SoftInputDevice::QueryInterface(REFIID riid, void** ppvObject) {
 
 ULONG SoftInputDevice::AddRef() { return ++refs; }
 
-ULONG SoftInputDevice::Release() {
-    if (--refs > 0) return refs;
-    std::erase(Dinput.devices, this);
-    delete this;
-    return 0;
-}
+ULONG SoftInputDevice::Release() { return SoftRelease(this, Dinput.devices); }
 
 // Each device takes the one standard format of its kind, checked field by
 // field.

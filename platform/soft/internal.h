@@ -91,6 +91,16 @@ HRESULT SoftQueryInterface(Interface* object, SoftOp operation, const GUID& iid,
     return S_OK;
 }
 
+// Release of an object that its library lists in `live`: the last reference
+// takes it off the list and deletes it.
+template <typename Object>
+ULONG SoftRelease(Object* object, std::vector<Object*>& live) {
+    if (--object->refs > 0) return object->refs;
+    std::erase(live, object);
+    delete object;
+    return 0;
+}
+
 // ---- damage ---------------------------------------------------------------
 
 // What may have been written to a surface since it was last entirely one
